@@ -1,0 +1,104 @@
+#include "Performance.h"
+
+#include <string>
+
+namespace marovane {
+
+namespace {
+constexpr std::int16_t noteOn = 144;
+constexpr std::int16_t controlChange = 176;
+constexpr std::int16_t programChange = 192;
+constexpr std::int16_t allNotesOff = 123;
+
+constexpr std::int16_t arpeggioStartNote = 10;
+constexpr std::int16_t arpeggioVelocity = 85;
+constexpr std::int16_t lowestArpeggioNote = 3;
+constexpr std::int16_t highestArpeggioNote = 127;
+constexpr std::int16_t gridVelocity = 88;
+// Row r of the grid plays arpnote + 10 - 5 * r.
+constexpr std::int16_t topRowInterval = 10;
+constexpr std::int16_t rowSpacing = 5;
+
+std::int16_t add16(int a, int b) { return static_cast<std::int16_t>(a + b); }
+}  // namespace
+
+Performance::Performance(PerformanceControls& controls, StepTimer& arptimer, MessageSender& output)
+    : controls_(controls), arptimer_(arptimer), output_(output) {}
+
+void Performance::showModes() {
+    controls_.setArpegiateCaption(state.arpmode ? "Unarpegiate" : "Arpegiate");
+    controls_.setBeatButtonCaption(state.beatmode == flagOn ? "No Beat Mode" : "Beat Mode");
+}
+
+void Performance::arpegiate_Click() {
+    if (state.arpmode) {
+        // The last note keeps sounding and the clock keeps running.
+        state.arpmode = false;
+        controls_.setArpegiateCaption("Arpegiate");
+        return;
+    }
+    state.arpmode = true;
+    state.beatmode = flagOff;
+    showModes();
+    arptimer_.setEnabled(true);
+    state.arpnote = arpeggioStartNote;
+    state.arpvelocity = arpeggioVelocity;
+}
+
+void Performance::beatbutton_Click() {
+    if (state.beatmode == flagOn) {
+        state.beatmode = flagOff;
+        controls_.setBeatButtonCaption("Beat Mode");
+        output_.send(controlChange, allNotesOff, 0);
+        return;
+    }
+    state.beatmode = flagOn;
+    state.arpmode = false;
+    showModes();
+}
+
+void Performance::instruslide_Change() {
+    const std::int16_t program = controls_.instrument();
+    output_.send(programChange, program, 0);
+    controls_.setInstrumentCaption(" " + std::to_string(add16(program, 1)));
+}
+
+void Performance::StopPerformance() {
+    arptimer_.setEnabled(false);
+    state.beatmode = flagOff;
+    state.arpmode = false;
+    showModes();
+}
+
+void Performance::arptimer_Timer() {
+    // The period just loaded governs the time to the next tick.
+    arptimer_.setInterval(controls_.stepPeriod());
+    if (state.arpmode) {
+        arpeggioStep();
+    } else if (state.beatmode == flagOn) {
+        beatStep();
+    }
+}
+
+void Performance::arpeggioStep() {
+    const std::int16_t step = controls_.noteStep();
+    state.arpnote = add16(state.arpnote, step);
+    if (state.arpnote > highestArpeggioNote || state.arpnote < lowestArpeggioNote) {
+        arptimer_.setEnabled(false);  // this step's note is still played
+    }
+    output_.send(noteOn, add16(state.arpnote, -step), 0);
+    output_.send(noteOn, state.arpnote, state.arpvelocity);
+}
+
+void Performance::beatStep() {
+    // Grid notes are never ended one by one: this ends the previous column.
+    output_.send(controlChange, allNotesOff, 0);
+    for (int row = 0; row < gridRows; ++row) {
+        if (controls_.beatBox(row * gridColumns + state.beatstep) == 1) {
+            output_.send(noteOn, add16(state.arpnote, topRowInterval - rowSpacing * row), gridVelocity);
+        }
+    }
+    state.beatstep = state.beatstep == gridColumns - 1 ? 0 : add16(state.beatstep, 1);
+}
+
+}  // namespace marovane

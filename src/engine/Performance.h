@@ -1,0 +1,59 @@
+#pragma once
+
+#include "PerformanceControls.h"
+#include "StepTimer.h"
+#include "ports/MessageSender.h"
+
+#include <cstdint>
+
+namespace marovane {
+
+// True and false of the 16-bit flags, which are tested for exactly -1.
+constexpr std::int16_t flagOn = -1;
+constexpr std::int16_t flagOff = 0;
+
+struct PerformanceState {
+    std::int16_t setuppending = flagOn;  // the device setup has not been shown yet
+    bool arpmode = false;
+    std::int16_t beatmode = flagOff;
+    // Arpeggio: the note played last (before the first step, the one it
+    // starts from). Beat mode: the root of the grid.
+    std::int16_t arpnote = 0;
+    std::int16_t arpvelocity = 0;
+    std::int16_t beatstep = 0;  // grid column the next beat step plays
+};
+
+// The two performance modes, the instrument choice and the step clock
+// (arptimer), each handler named after the control event that runs it.
+// Arpeggio and beat mode are never on together, and the switch captions
+// always follow the flags. Values are 16-bit and never clamped: the output
+// decides what can go on the wire.
+class Performance {
+public:
+    static constexpr int gridRows = 5;
+    static constexpr int gridColumns = 16;
+    static constexpr int gridBoxes = gridRows * gridColumns;
+
+    Performance(PerformanceControls& controls, StepTimer& arptimer, MessageSender& output);
+
+    void arpegiate_Click();
+    void beatbutton_Click();
+    void instruslide_Change();
+    // Both modes off and the clock stopped; sounding notes go on sounding.
+    void StopPerformance();
+    // One step of the clock.
+    void arptimer_Timer();
+
+    PerformanceState state;
+
+private:
+    void arpeggioStep();
+    void beatStep();
+    void showModes();
+
+    PerformanceControls& controls_;
+    StepTimer& arptimer_;
+    MessageSender& output_;
+};
+
+}  // namespace marovane

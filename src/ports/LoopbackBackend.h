@@ -1,0 +1,58 @@
+#pragma once
+
+#include "MidiBackend.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace marovane {
+
+// An in-memory MIDI system for tests: the test chooses the devices, plays
+// messages into the open input and reads back what the outputs sent.
+class LoopbackBackend : public MidiBackend {
+public:
+    // What one output connection put on the wire, with the device it went to
+    // (empty for the virtual output).
+    struct Sent {
+        std::string device;
+        std::vector<unsigned char> bytes;
+        bool operator==(const Sent&) const = default;
+    };
+
+    std::vector<std::string> inputs;
+    std::vector<std::string> outputs;
+    // When set, opens fail with this error (a device that vanished, say).
+    PortError failOpen;
+    // When set, sends fail with this error (a server that went away).
+    PortError failSend;
+
+    std::vector<std::string> inputDevices() override { return inputs; }
+    std::vector<std::string> outputDevices() override { return outputs; }
+    std::string virtualOutputName() override { return "Loopback virtual output"; }
+
+    Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink) override;
+    Opened<OutputConnection> openOutput(const std::string& device) override;
+    Opened<OutputConnection> openVirtualOutput() override;
+
+    // Delivers a message to the open input, as the back end's thread would.
+    // Returns false when no input is open.
+    bool receive(const std::vector<unsigned char>& bytes);
+
+    // The device of the open input, or empty.
+    std::string openInputDevice() const;
+    std::vector<Sent> sent() const;
+    // The bytes sent, without devices, for the common one-output case.
+    std::vector<std::vector<unsigned char>> sentBytes() const;
+    void clearSent();
+
+private:
+    class Input;
+    class Output;
+
+    mutable std::mutex mutex_;
+    Input* input_ = nullptr;
+    std::vector<Sent> sent_;
+};
+
+}  // namespace marovane

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "InputQueue.h"
+#include "MIDIPort.h"
+#include "UiThread.h"
+
+#include <functional>
+#include <memory>
+
+namespace marovane {
+
+// The MIDI input port component. Received messages wait in a queue; the
+// Message event says that some are waiting, and Message, Data1 and Data2
+// show the oldest until ActionNext drops it.
+//
+// A message is shown as its first three bytes: Message is the status byte,
+// Data1 and Data2 the data bytes. A two-byte message (program change,
+// channel pressure, song select, time code) shows Data2 as 0; a one-byte
+// message (tune request, real-time) shows Data1 and Data2 as 0. With no
+// message waiting all three are 0.
+class MIDIInput : public MIDIPort {
+public:
+    MIDIInput(MidiBackend& backend, UiThread& ui);
+    ~MIDIInput() override;
+
+    std::int16_t MessageCount() const;
+    std::int16_t Message() const { return current().status; }
+    std::int16_t Data1() const { return current().data1; }
+    std::int16_t Data2() const { return current().data2; }
+
+    void setAction(std::int16_t code);
+
+    // The Message event: received messages are waiting. Raised on the UI
+    // thread, once for each batch the back end delivered.
+    std::function<void()> onMessage;
+
+protected:
+    std::vector<std::string> listDevices() override;
+
+private:
+    ShortMessage current() const;
+    void open();
+    void close();
+    void raiseWaiting();
+
+    std::shared_ptr<InputQueue> queue_;
+    // Declared after the queue: the connection (and the back end's thread
+    // that feeds the queue) goes first.
+    std::unique_ptr<InputConnection> connection_;
+};
+
+}  // namespace marovane

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "MIDIPort.h"
+#include "MessageSender.h"
+#include "SoundingNotes.h"
+
+#include <memory>
+
+namespace marovane {
+
+// The MIDI output port component. DeviceID -1 is the program's own virtual
+// output port, for a synthesiser to connect to; 0.. are other clients' ports.
+//
+// A message goes on the wire only when its status is 128..255 and every data
+// byte its status puts on the wire is 0..127; anything else is refused
+// (Error code ErrorNotDone) rather than clamped or masked into another note.
+// Closing first ends every note that this port started and that still sounds.
+class MIDIOutput : public MIDIPort, public MessageSender {
+public:
+    explicit MIDIOutput(MidiBackend& backend) : MIDIPort(backend) {}
+    ~MIDIOutput() override;
+
+    void setMessage(std::int16_t status) { message_.status = status; }
+    void setData1(std::int16_t value) { message_.data1 = value; }
+    void setData2(std::int16_t value) { message_.data2 = value; }
+
+    void setAction(std::int16_t code);
+
+    // Writes Message, Data1 and Data2 in this order, then ActionSend.
+    void send(std::int16_t status, std::int16_t data1, std::int16_t data2) override;
+
+protected:
+    std::vector<std::string> listDevices() override;
+    std::string extraDeviceName(std::int16_t id) override;
+
+private:
+    void open();
+    void close();
+    void sendCurrent();
+    void put(const ShortMessage& message);
+
+    ShortMessage message_;
+    SoundingNotes sounding_;
+    std::unique_ptr<OutputConnection> connection_;
+};
+
+}  // namespace marovane

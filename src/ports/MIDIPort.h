@@ -1,0 +1,60 @@
+#pragma once
+
+#include "MidiBackend.h"
+#include "PortCodes.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace marovane {
+
+// What the input and output port components share: the device list, the
+// selected device, the state and the Error event. Every property write and
+// every action is allowed in every state; what cannot be done is reported
+// through Error, never thrown.
+class MIDIPort {
+public:
+    using ErrorHandler = std::function<void(std::int16_t code, const std::string& text)>;
+
+    MIDIPort(const MIDIPort&) = delete;
+    MIDIPort& operator=(const MIDIPort&) = delete;
+    virtual ~MIDIPort() = default;
+
+    // Reading the count lists the devices afresh; ProductName and ActionOpen
+    // then refer to that listing, so the numbers a user picked from stay valid.
+    std::int16_t DeviceCount();
+    std::int16_t DeviceID() const { return deviceId_; }
+    void setDeviceID(std::int16_t id) { deviceId_ = id; }
+    std::string ProductName();
+    std::int16_t State() const { return state_; }
+
+    // The Error event: a code (see PortErrorCode) and a text for the user.
+    ErrorHandler onError;
+
+protected:
+    explicit MIDIPort(MidiBackend& backend) : backend_(backend) {}
+
+    virtual std::vector<std::string> listDevices() = 0;
+    // Name of a device that is not in the listing (the output's -1), or empty.
+    virtual std::string extraDeviceName(std::int16_t id);
+
+    // The listed name of the selected device; false, with Error raised, when
+    // DeviceID is outside the listing.
+    bool selectedDevice(std::string& name, const char* kind);
+    void raiseError(std::int16_t code, const std::string& text);
+    void raiseError(const PortError& error) { raiseError(error.code, error.text); }
+
+    MidiBackend& backend_;
+    std::int16_t state_ = StateClosed;
+
+private:
+    const std::vector<std::string>& devices();
+
+    std::int16_t deviceId_ = 0;
+    std::vector<std::string> devices_;
+    bool listed_ = false;
+};
+
+}  // namespace marovane

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "UiThread.h"
+
+namespace marovane {
+
+// Posts work to the Qt event loop of the application's main thread.
+class QtUiThread : public UiThread {
+public:
+    void post(std::function<void()> task) override;
+};
+
+}  // namespace marovane

@@ -1,0 +1,57 @@
+#include "ShortMessage.h"
+
+namespace marovane {
+
+int wireLength(std::int16_t status) {
+    if (status < 0x80 || status > 0xFF) return 0;
+    switch (status & 0xF0) {
+    case 0xC0:  // program change
+    case 0xD0:  // channel pressure
+        return 2;
+    case 0xF0:
+        break;
+    default:  // note off/on, key pressure, control change, pitch bend
+        return 3;
+    }
+    switch (status) {
+    case 0xF1:  // time code quarter frame
+    case 0xF3:  // song select
+        return 2;
+    case 0xF2:  // song position
+        return 3;
+    case 0xF0:  // system exclusive needs more than a short message
+    case 0xF7:
+        return 0;
+    default:  // tune request, undefined and real-time bytes
+        return 1;
+    }
+}
+
+std::optional<std::vector<unsigned char>> wireBytes(const ShortMessage& message, std::string& why) {
+    const int length = wireLength(message.status);
+    if (length == 0) {
+        why = "status " + std::to_string(message.status) + " cannot be sent as a short MIDI message";
+        return std::nullopt;
+    }
+    const std::int16_t data[] = {message.data1, message.data2};
+    std::vector<unsigned char> bytes{static_cast<unsigned char>(message.status)};
+    for (int i = 0; i + 1 < length; ++i) {
+        if (data[i] < 0 || data[i] > 127) {
+            why = "data byte " + std::to_string(data[i]) + " of message " + std::to_string(message.status) +
+                  " lies outside 0..127";
+            return std::nullopt;
+        }
+        bytes.push_back(static_cast<unsigned char>(data[i]));
+    }
+    return bytes;
+}
+
+ShortMessage fromWire(const unsigned char* bytes, std::size_t size) {
+    ShortMessage message;
+    if (size > 0) message.status = bytes[0];
+    if (size > 1) message.data1 = bytes[1];
+    if (size > 2) message.data2 = bytes[2];
+    return message;
+}
+
+}  // namespace marovane

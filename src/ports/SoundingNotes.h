@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ShortMessage.h"
+
+#include <bitset>
+#include <vector>
+
+namespace marovane {
+
+// The notes an output has started and not yet ended, by channel and key.
+class SoundingNotes {
+public:
+    // Follows one message that has gone on the wire.
+    void track(const ShortMessage& sent);
+    // A velocity-0 note-on for every sounding note; forgets them all.
+    std::vector<ShortMessage> endings();
+    bool empty() const { return notes_.none(); }
+
+private:
+    std::bitset<16 * 128> notes_;
+};
+
+}  // namespace marovane

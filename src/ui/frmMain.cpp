@@ -1,0 +1,118 @@
+#include "frmMain.h"
+
+#include "Twips.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace marovane {
+
+namespace {
+
+constexpr int clientWidth = 9660;
+constexpr int clientHeight = 8235;
+
+// Beat grid: box (row, column) at Left 1560 + 360 * column, Top 3360 + 360 * row.
+constexpr int gridLeft = 1560;
+constexpr int gridTop = 3360;
+constexpr int gridPitch = 360;
+constexpr int boxSize = 255;
+
+QScrollBar* scrollBar(QWidget* parent, Qt::Orientation orientation, int minimum, int maximum, int smallStep,
+                      int largeStep, int value) {
+    auto* bar = new QScrollBar(orientation, parent);
+    bar->setRange(minimum, maximum);
+    bar->setSingleStep(smallStep);
+    bar->setPageStep(largeStep);
+    bar->setValue(value);
+    return bar;
+}
+
+QString qt(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+frmMain::frmMain(MidiBackend& midi, UiThread& ui)
+    : MIDIInput1(midi, ui),
+      MIDIOutput1(midi),
+      arptimer([this] { performance.arptimer_Timer(); }),
+      performance(*this, arptimer, MIDIOutput1) {
+    setWindowTitle("midi Quellant");
+    auto* client = new QWidget(this);
+    client->setFixedSize(pixels(clientWidth), pixels(clientHeight));
+    setCentralWidget(client);
+    buildControls(client);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    MIDIInput1.onError = [this](std::int16_t code, const std::string& text) { MIDIPort_Error(code, text); };
+    MIDIOutput1.onError = [this](std::int16_t code, const std::string& text) { MIDIPort_Error(code, text); };
+    Form_Load();
+}
+
+void frmMain::buildControls(QWidget* client) {
+    arpegiate = new QPushButton("Arpegiate", client);
+    arpegiate->setGeometry(twipsRect(8040, 0, 1455, 375));
+    connect(arpegiate, &QPushButton::clicked, this, [this] { performance.arpegiate_Click(); });
+
+    intervalscroll = scrollBar(client, Qt::Horizontal, 50, 1000, 50, 250, 500);
+    intervalscroll->setGeometry(twipsRect(5280, 120, 2295, 135));
+    notescroll = scrollBar(client, Qt::Horizontal, -20, 20, 1, 5, 5);
+    notescroll->setGeometry(twipsRect(5280, 840, 2295, 135));
+
+    beatbutton = new QPushButton("Beat Mode", client);
+    beatbutton->setGeometry(twipsRect(1560, 2880, 1575, 375));
+    connect(beatbutton, &QPushButton::clicked, this, [this] { performance.beatbutton_Click(); });
+
+    instruslide = scrollBar(client, Qt::Vertical, 0, 127, 1, 10, 0);
+    instruslide->setGeometry(twipsRect(7920, 3240, 255, 1815));
+    // A dragged thumb sends one program change, on release, not one per value.
+    instruslide->setTracking(false);
+    connect(instruslide, &QScrollBar::valueChanged, this, [this] { performance.instruslide_Change(); });
+
+    label1 = new QLabel("Instrument", client);
+    label1->setGeometry(twipsRect(8280, 4200, 975, 255));
+
+    for (int i = 0; i < Performance::gridBoxes; ++i) {
+        const int row = i / Performance::gridColumns;
+        const int column = i % Performance::gridColumns;
+        beatbox[i] = new QCheckBox(client);
+        beatbox[i]->setGeometry(
+            twipsRect(gridLeft + gridPitch * column, gridTop + gridPitch * row, boxSize, boxSize));
+    }
+}
+
+void frmMain::Form_Load() {
+    // Until the device setup exists, play on the program's own virtual port.
+    MIDIOutput1.setDeviceID(-1);
+    MIDIOutput1.setAction(ActionOpen);
+}
+
+void frmMain::MIDIPort_Error(std::int16_t code, const std::string& text) {
+    if (code == 0 || code == ErrorNotDone) return;
+    QMessageBox box(QMessageBox::NoIcon, "Marovane", qt(text), QMessageBox::Ok, this);
+    box.exec();
+}
+
+std::int16_t frmMain::noteStep() { return static_cast<std::int16_t>(notescroll->value()); }
+std::int16_t frmMain::stepPeriod() { return static_cast<std::int16_t>(intervalscroll->value()); }
+std::int16_t frmMain::instrument() { return static_cast<std::int16_t>(instruslide->value()); }
+
+std::int16_t frmMain::beatBox(int index) {
+    switch (beatbox.at(index)->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+void frmMain::setArpegiateCaption(const std::string& caption) { arpegiate->setText(qt(caption)); }
+void frmMain::setBeatButtonCaption(const std::string& caption) { beatbutton->setText(qt(caption)); }
+void frmMain::setInstrumentCaption(const std::string& caption) { label1->setText(qt(caption)); }
+
+}  // namespace marovane
