@@ -18,17 +18,17 @@ namespace marovane {
 // channel pressure, song select, time code) shows Data2 as 0; a one-byte
 // message (tune request, real-time) shows Data1 and Data2 as 0. With no
 // message waiting all three are 0.
-class MIDIInput : public MIDIPort {
+class MIDIInput : public MIDIPort<MidiInputPort> {
 public:
     MIDIInput(MidiBackend& backend, UiThread& ui);
     ~MIDIInput() override;
 
-    std::int16_t MessageCount() const;
-    std::int16_t Message() const { return current().status; }
-    std::int16_t Data1() const { return current().data1; }
-    std::int16_t Data2() const { return current().data2; }
+    std::int16_t MessageCount() const override;
+    std::int16_t Message() const override { return current().status; }
+    std::int16_t Data1() const override { return current().data1; }
+    std::int16_t Data2() const override { return current().data2; }
 
-    void setAction(std::int16_t code);
+    void setAction(std::int16_t code) override;
 
     // The Message event: received messages are waiting. Raised on the UI
     // thread, once for each batch the back end delivered.

@@ -38,13 +38,6 @@ void MIDIOutput::setAction(std::int16_t code) {
     }
 }
 
-void MIDIOutput::send(std::int16_t status, std::int16_t data1, std::int16_t data2) {
-    setMessage(status);
-    setData1(data1);
-    setData2(data2);
-    setAction(ActionSend);
-}
-
 void MIDIOutput::open() {
     close();
     Opened<OutputConnection> opened;

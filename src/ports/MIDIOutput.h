@@ -1,7 +1,6 @@
 #pragma once
 
 #include "MIDIPort.h"
-#include "MessageSender.h"
 #include "SoundingNotes.h"
 
 #include <memory>
@@ -15,19 +14,16 @@ namespace marovane {
 // byte its status puts on the wire is 0..127; anything else is refused
 // (Error code ErrorNotDone) rather than clamped or masked into another note.
 // Closing first ends every note that this port started and that still sounds.
-class MIDIOutput : public MIDIPort, public MessageSender {
+class MIDIOutput : public MIDIPort<MidiOutputPort> {
 public:
     explicit MIDIOutput(MidiBackend& backend) : MIDIPort(backend) {}
     ~MIDIOutput() override;
 
-    void setMessage(std::int16_t status) { message_.status = status; }
-    void setData1(std::int16_t value) { message_.data1 = value; }
-    void setData2(std::int16_t value) { message_.data2 = value; }
+    void setMessage(std::int16_t status) override { message_.status = status; }
+    void setData1(std::int16_t value) override { message_.data1 = value; }
+    void setData2(std::int16_t value) override { message_.data2 = value; }
 
-    void setAction(std::int16_t code);
-
-    // Writes Message, Data1 and Data2 in this order, then ActionSend.
-    void send(std::int16_t status, std::int16_t data1, std::int16_t data2) override;
+    void setAction(std::int16_t code) override;
 
 protected:
     std::vector<std::string> listDevices() override;

@@ -5,7 +5,8 @@
 
 namespace marovane {
 
-const std::vector<std::string>& MIDIPort::devices() {
+template <class PortInterface>
+const std::vector<std::string>& MIDIPort<PortInterface>::devices() {
     if (!listed_) {
         devices_ = listDevices();
         listed_ = true;
@@ -13,21 +14,25 @@ const std::vector<std::string>& MIDIPort::devices() {
     return devices_;
 }
 
-std::int16_t MIDIPort::DeviceCount() {
+template <class PortInterface>
+std::int16_t MIDIPort<PortInterface>::DeviceCount() {
     listed_ = false;
     const std::size_t count = devices().size();
     return static_cast<std::int16_t>(std::min<std::size_t>(count, std::numeric_limits<std::int16_t>::max()));
 }
 
-std::string MIDIPort::ProductName() {
+template <class PortInterface>
+std::string MIDIPort<PortInterface>::ProductName() {
     const auto& list = devices();
     if (deviceId_ >= 0 && static_cast<std::size_t>(deviceId_) < list.size()) return list[deviceId_];
     return extraDeviceName(deviceId_);
 }
 
-std::string MIDIPort::extraDeviceName(std::int16_t) { return {}; }
+template <class PortInterface>
+std::string MIDIPort<PortInterface>::extraDeviceName(std::int16_t) { return {}; }
 
-bool MIDIPort::selectedDevice(std::string& name, const char* kind) {
+template <class PortInterface>
+bool MIDIPort<PortInterface>::selectedDevice(std::string& name, const char* kind) {
     const auto& list = devices();
     if (deviceId_ >= 0 && static_cast<std::size_t>(deviceId_) < list.size()) {
         name = list[deviceId_];
@@ -38,8 +43,12 @@ bool MIDIPort::selectedDevice(std::string& name, const char* kind) {
     return false;
 }
 
-void MIDIPort::raiseError(std::int16_t code, const std::string& text) {
+template <class PortInterface>
+void MIDIPort<PortInterface>::raiseError(std::int16_t code, const std::string& text) {
     if (onError) onError(code, text);
 }
+
+template class MIDIPort<MidiInputPort>;
+template class MIDIPort<MidiOutputPort>;
 
 }  // namespace marovane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MidiBackend.h"
+#include "MidiPorts.h"
 #include "PortCodes.h"
 
 #include <cstdint>
@@ -14,21 +15,21 @@ namespace marovane {
 // selected device, the state and the Error event. Every property write and
 // every action is allowed in every state; what cannot be done is reported
 // through Error, never thrown.
-class MIDIPort {
+template <class PortInterface>
+class MIDIPort : public PortInterface {
 public:
     using ErrorHandler = std::function<void(std::int16_t code, const std::string& text)>;
 
     MIDIPort(const MIDIPort&) = delete;
     MIDIPort& operator=(const MIDIPort&) = delete;
-    virtual ~MIDIPort() = default;
 
     // Reading the count lists the devices afresh; ProductName and ActionOpen
     // then refer to that listing, so the numbers a user picked from stay valid.
-    std::int16_t DeviceCount();
-    std::int16_t DeviceID() const { return deviceId_; }
-    void setDeviceID(std::int16_t id) { deviceId_ = id; }
-    std::string ProductName();
-    std::int16_t State() const { return state_; }
+    std::int16_t DeviceCount() override;
+    std::int16_t DeviceID() const override { return deviceId_; }
+    void setDeviceID(std::int16_t id) override { deviceId_ = id; }
+    std::string ProductName() override;
+    std::int16_t State() const override { return state_; }
 
     // The Error event: a code (see PortErrorCode) and a text for the user.
     ErrorHandler onError;
