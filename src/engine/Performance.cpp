@@ -15,6 +15,8 @@ constexpr std::int16_t arpeggioVelocity = 85;
 constexpr std::int16_t lowestArpeggioNote = 3;
 constexpr std::int16_t highestArpeggioNote = 127;
 constexpr std::int16_t gridVelocity = 88;
+// A captured key's velocity replaces the arpeggio's only above this.
+constexpr std::int16_t velocityThreshold = 3;
 // Row r of the grid plays arpnote + 10 - 5 * r.
 constexpr std::int16_t topRowInterval = 10;
 constexpr std::int16_t rowSpacing = 5;
@@ -99,6 +101,32 @@ void Performance::beatStep() {
         }
     }
     state.beatstep = state.beatstep == gridColumns - 1 ? 0 : add16(state.beatstep, 1);
+}
+
+void Performance::MIDIInput1_Message(MidiInputPort& MIDIInput1) {
+    // Whatever arrives meanwhile is handled in the same run.
+    while (MIDIInput1.MessageCount() > 0) {
+        const std::int16_t status = MIDIInput1.Message();
+        const std::int16_t data1 = MIDIInput1.Data1();
+        const std::int16_t data2 = MIDIInput1.Data2();
+        capture(status, data1, data2);
+        output_.send(status, data1, data2);
+        MIDIInput1.setAction(ActionNext);
+        controls_.showMonitor(std::to_string(status), std::to_string(data1), std::to_string(data2));
+    }
+}
+
+void Performance::capture(std::int16_t status, std::int16_t data1, std::int16_t data2) {
+    if (status != noteOn) return;
+    if (state.arpmode) {
+        arptimer_.setEnabled(true);
+        state.arpnote = data1;
+        if (data2 > velocityThreshold) state.arpvelocity = data2;
+    } else if (state.beatmode == flagOn) {
+        state.beatstep = 0;
+        state.arpnote = data1;
+        arptimer_.setEnabled(true);
+    }
 }
 
 }  // namespace marovane

@@ -3,6 +3,7 @@
 #include "PerformanceControls.h"
 #include "StepTimer.h"
 #include "ports/MessageSender.h"
+#include "ports/MidiPorts.h"
 
 #include <cstdint>
 
@@ -24,7 +25,8 @@ struct PerformanceState {
 };
 
 // The two performance modes, the instrument choice and the step clock
-// (arptimer), each handler named after the control event that runs it.
+// (arptimer) and the handling of received messages, each handler named after
+// the event that runs it.
 // Arpeggio and beat mode are never on together, and the switch captions
 // always follow the flags. Values are 16-bit and never clamped: the output
 // decides what can go on the wire.
@@ -43,12 +45,16 @@ public:
     void StopPerformance();
     // One step of the clock.
     void arptimer_Timer();
+    // Received messages are waiting: forward each, show it, and let a note-on
+    // on channel 1 re-root the running mode.
+    void MIDIInput1_Message(MidiInputPort& MIDIInput1);
 
     PerformanceState state;
 
 private:
     void arpeggioStep();
     void beatStep();
+    void capture(std::int16_t status, std::int16_t data1, std::int16_t data2);
     void showModes();
 
     PerformanceControls& controls_;

@@ -20,6 +20,8 @@ public:
     virtual void setArpegiateCaption(const std::string& caption) = 0;
     virtual void setBeatButtonCaption(const std::string& caption) = 0;
     virtual void setInstrumentCaption(const std::string& caption) = 0;  // label1
+    // The monitor boxes message, data1 and data2: the last message received.
+    virtual void showMonitor(const std::string& message, const std::string& data1, const std::string& data2) = 0;
 };
 
 }  // namespace marovane

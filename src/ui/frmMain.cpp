@@ -2,8 +2,13 @@
 
 #include "Twips.h"
 
+#include "ports/PortCommands.h"
+
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
@@ -45,14 +50,29 @@ frmMain::frmMain(MidiBackend& midi, UiThread& ui)
     client->setFixedSize(pixels(clientWidth), pixels(clientHeight));
     setCentralWidget(client);
     buildControls(client);
+    buildMenus();
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    MIDIInput1.onError = [this](std::int16_t code, const std::string& text) { MIDIPort_Error(code, text); };
-    MIDIOutput1.onError = [this](std::int16_t code, const std::string& text) { MIDIPort_Error(code, text); };
-    Form_Load();
+    MIDIInput1.onMessage = [this] { performance.MIDIInput1_Message(MIDIInput1); };
+    MIDIInput1.onError = [this](std::int16_t code, const std::string& text) { MIDIInput1_Error(code, text); };
+    MIDIOutput1.onError = [this](std::int16_t code, const std::string& text) { MIDIOutput1_Error(code, text); };
 }
 
 void frmMain::buildControls(QWidget* client) {
+    Command1 = new QPushButton("go", client);
+    Command1->setGeometry(twipsRect(360, 360, 855, 615));
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    stopbutton = new QPushButton("stop", client);
+    stopbutton->setGeometry(twipsRect(360, 1200, 855, 615));
+    connect(stopbutton, &QPushButton::clicked, this, [this] { stopbutton_Click(); });
+
+    message = new QLineEdit(client);
+    message->setGeometry(twipsRect(2520, 360, 1455, 375));
+    data1 = new QLineEdit(client);
+    data1->setGeometry(twipsRect(2520, 960, 1455, 375));
+    data2 = new QLineEdit(client);
+    data2->setGeometry(twipsRect(2520, 1560, 1455, 375));
+
     arpegiate = new QPushButton("Arpegiate", client);
     arpegiate->setGeometry(twipsRect(8040, 0, 1455, 375));
     connect(arpegiate, &QPushButton::clicked, this, [this] { performance.arpegiate_Click(); });
@@ -84,14 +104,65 @@ void frmMain::buildControls(QWidget* client) {
     }
 }
 
-void frmMain::Form_Load() {
-    // Until the device setup exists, play on the program's own virtual port.
-    MIDIOutput1.setDeviceID(-1);
-    MIDIOutput1.setAction(ActionOpen);
+void frmMain::buildMenus() {
+    QMenu* mnuFile = menuBar()->addMenu("&File");
+    mnuFileExit = mnuFile->addAction("E&xit");
+    connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
+
+    QMenu* mnuMidi = menuBar()->addMenu("&MIDI");
+    mnuMidiSetup = mnuMidi->addAction("&Setup");
+    connect(mnuMidiSetup, &QAction::triggered, this, [this] { mnuMidiSetup_Click(); });
+    // Thru is only a check mark that the menu toggles: every message is
+    // forwarded whatever it shows.
+    mnuMidiThru = mnuMidi->addAction("&Thru");
+    mnuMidiThru->setCheckable(true);
+    mnuMidiThru->setChecked(true);
 }
 
-void frmMain::MIDIPort_Error(std::int16_t code, const std::string& text) {
-    if (code == 0 || code == ErrorNotDone) return;
+void frmMain::Command1_Click() {
+    if (performance.state.setuppending == flagOn) mnuMidiSetup_Click();
+    StartPorts(MIDIInput1, MIDIOutput1);
+}
+
+void frmMain::stopbutton_Click() { mnuFileExit_Click(); }
+
+void frmMain::mnuFileExit_Click() {
+    ClosePortsForExit(MIDIInput1, MIDIOutput1);
+    endProgram();
+}
+
+void frmMain::mnuMidiSetup_Click() {
+    if (!setupForm) setupForm = std::make_unique<MIDISetupForm>(MIDIInput1, MIDIOutput1);
+    // Ok hides the dialog and keeps it; Cancel and the title bar unload it,
+    // so that the next showing lists the devices afresh.
+    if (setupForm->exec() == QDialog::Rejected) setupForm.reset();
+    performance.state.setuppending = flagOff;
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::Form_Unload() {
+    ClosePortsForUnload(MIDIInput1, MIDIOutput1);
+    endProgram();
+}
+
+void frmMain::endProgram() {
+    // Nothing may run after this: no step, no received message.
+    arptimer.setEnabled(false);
+    MIDIInput1.onMessage = nullptr;
+    setupForm.reset();
+    hide();
+    emit ended();
+}
+
+void frmMain::MIDIInput1_Error(std::int16_t code, const std::string& text) { showPortError(code, text); }
+void frmMain::MIDIOutput1_Error(std::int16_t code, const std::string& text) { showPortError(code, text); }
+
+void frmMain::showPortError(std::int16_t code, const std::string& text) {
+    if (!isShownPortError(code)) return;
     QMessageBox box(QMessageBox::NoIcon, "Marovane", qt(text), QMessageBox::Ok, this);
     box.exec();
 }
@@ -114,5 +185,11 @@ std::int16_t frmMain::beatBox(int index) {
 void frmMain::setArpegiateCaption(const std::string& caption) { arpegiate->setText(qt(caption)); }
 void frmMain::setBeatButtonCaption(const std::string& caption) { beatbutton->setText(qt(caption)); }
 void frmMain::setInstrumentCaption(const std::string& caption) { label1->setText(qt(caption)); }
+
+void frmMain::showMonitor(const std::string& status, const std::string& first, const std::string& second) {
+    message->setText(qt(status));
+    data1->setText(qt(first));
+    data2->setText(qt(second));
+}
 
 }  // namespace marovane

@@ -18,6 +18,7 @@ int main(int argc, char* argv[]) {
     marovane::RtMidiBackend midi;
     marovane::QtUiThread ui;
     marovane::frmMain window(midi, ui);
+    QObject::connect(&window, &marovane::frmMain::ended, &app, [] { QApplication::exit(0); });
     window.show();
     return app.exec();
 }

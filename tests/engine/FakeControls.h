@@ -19,6 +19,7 @@ struct FakeControls : PerformanceControls {
     std::string arpegiate = "Arpegiate";
     std::string beatbutton = "Beat Mode";
     std::string label1 = "Instrument";
+    std::array<std::string, 3> monitor{};
 
     std::int16_t noteStep() override { return notescroll; }
     std::int16_t stepPeriod() override { return intervalscroll; }
@@ -27,6 +28,9 @@ struct FakeControls : PerformanceControls {
     void setArpegiateCaption(const std::string& caption) override { arpegiate = caption; }
     void setBeatButtonCaption(const std::string& caption) override { beatbutton = caption; }
     void setInstrumentCaption(const std::string& caption) override { label1 = caption; }
+    void showMonitor(const std::string& message, const std::string& data1, const std::string& data2) override {
+        monitor = {message, data1, data2};
+    }
 };
 
 // Counts restarts, so a test can tell a reload of the same period from a new one.

@@ -1,10 +1,14 @@
+#include "ModalDriver.h"
 #include "ports/LoopbackBackend.h"
 #include "ports/QtUiThread.h"
 #include "ui/frmMain.h"
 
-#include <QApplication>
+#include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -21,69 +25,217 @@ class frmMainTest : public ::testing::Test {
 protected:
     LoopbackBackend midi;
     QtUiThread ui;
-    frmMain window{midi, ui};
+    std::unique_ptr<frmMain> window;
+
+    void SetUp() override {
+        midi.inputs = {"Keys", "Pads"};
+        midi.outputs = {"Synth A"};
+        window = std::make_unique<frmMain>(midi, ui);
+    }
+    // The user leaves the next setup dialog with Ok or Cancel, having chosen
+    // these entries.
+    void answerSetup(bool ok, int inEntry = 0, int outEntry = 0) {
+        testing::onNextModal([=](QWidget* modal) {
+            auto* form = qobject_cast<MIDISetupForm*>(modal);
+            ASSERT_NE(form, nullptr);
+            form->ComboMidiIn->setCurrentIndex(inEntry);
+            form->ComboMidiOut->setCurrentIndex(outEntry);
+            QTest::mouseClick(ok ? form->CmdOk : form->CmdCancel, Qt::LeftButton);
+        });
+    }
+    void go(bool ok = true) {
+        answerSetup(ok);
+        QTest::mouseClick(window->Command1, Qt::LeftButton);
+    }
+    std::vector<std::string> texts(std::initializer_list<QLineEdit*> boxes) {
+        std::vector<std::string> shown;
+        for (auto* box : boxes) shown.push_back(box->text().toStdString());
+        return shown;
+    }
 };
 
 TEST_F(frmMainTest, ControlsSitWhereTheLayoutPutsThem) {
     const std::pair<QWidget*, QRect> places[] = {
-        {window.arpegiate, QRect(536, 0, 97, 25)},     {window.intervalscroll, QRect(352, 8, 153, 9)},
-        {window.notescroll, QRect(352, 56, 153, 9)},   {window.beatbutton, QRect(104, 192, 105, 25)},
-        {window.instruslide, QRect(528, 216, 17, 121)}, {window.label1, QRect(552, 280, 65, 17)},
-        {window.beatbox[0], QRect(104, 224, 17, 17)},  {window.beatbox[15], QRect(464, 224, 17, 17)},
-        {window.beatbox[64], QRect(104, 320, 17, 17)}, {window.beatbox[79], QRect(464, 320, 17, 17)},
+        {window->Command1, QRect(24, 24, 57, 41)},       {window->stopbutton, QRect(24, 80, 57, 41)},
+        {window->message, QRect(168, 24, 97, 25)},       {window->data2, QRect(168, 104, 97, 25)},
+        {window->arpegiate, QRect(536, 0, 97, 25)},      {window->intervalscroll, QRect(352, 8, 153, 9)},
+        {window->notescroll, QRect(352, 56, 153, 9)},    {window->beatbutton, QRect(104, 192, 105, 25)},
+        {window->instruslide, QRect(528, 216, 17, 121)}, {window->label1, QRect(552, 280, 65, 17)},
+        {window->beatbox[0], QRect(104, 224, 17, 17)},   {window->beatbox[15], QRect(464, 224, 17, 17)},
+        {window->beatbox[64], QRect(104, 320, 17, 17)},  {window->beatbox[79], QRect(464, 320, 17, 17)},
     };
-    for (const auto& [widget, rect] : places) EXPECT_EQ(widget->geometry(), rect) << widget->metaObject()->className();
+    for (const auto& [widget, rect] : places) {
+        EXPECT_EQ(widget->geometry(), rect) << widget->metaObject()->className();
+    }
+}
+
+TEST_F(frmMainTest, PortsStayClosedUntilTheSetupOpensThem) {
+    EXPECT_EQ(window->MIDIInput1.State(), 0);
+    EXPECT_EQ(window->MIDIOutput1.State(), 0);
+    EXPECT_EQ(window->performance.state.setuppending, -1);
+    EXPECT_TRUE(window->mnuMidiThru->isChecked());
+}
+
+TEST_F(frmMainTest, FirstGoShowsTheSetupThenStartsBothPorts) {
+    go(false);  // even a cancelled setup has opened the first entries
+    EXPECT_EQ(window->performance.state.setuppending, 0);
+    EXPECT_EQ(window->setupForm, nullptr);
+    EXPECT_EQ(window->MIDIInput1.State(), 2);
+    EXPECT_EQ(window->MIDIOutput1.State(), 2);
+    EXPECT_EQ(midi.openInputDevice(), "Keys");
+
+    // The second press shows nothing: a dialog here would never be answered.
+    window->MIDIInput1.setAction(ActionStop);
+    QTest::mouseClick(window->Command1, Qt::LeftButton);
+    EXPECT_EQ(window->MIDIInput1.State(), 2);
+}
+
+TEST_F(frmMainTest, SetupAfterOkKeepsItsChoicesAndTouchesNoPortUntilOk) {
+    answerSetup(true, 1, 1);
+    window->mnuMidiSetup->trigger();
+    ASSERT_NE(window->setupForm, nullptr);
+    EXPECT_FALSE(window->setupForm->isVisible());
+    EXPECT_EQ(midi.openInputDevice(), "Pads");
+    EXPECT_EQ(window->MIDIOutput1.DeviceID(), 0);
+    window->Command1->click();
+    ASSERT_EQ(window->MIDIInput1.State(), 2);
+
+    midi.inputs.push_back("New keyboard");
+    testing::onNextModal([&](QWidget*) {
+        EXPECT_EQ(window->setupForm->ComboMidiIn->currentIndex(), 1);
+        EXPECT_EQ(window->setupForm->ComboMidiIn->count(), 2);  // not listed again
+        EXPECT_EQ(window->MIDIInput1.State(), 2);
+        QTest::mouseClick(window->setupForm->CmdCancel, Qt::LeftButton);
+    });
+    window->mnuMidiSetup->trigger();
+    EXPECT_EQ(window->setupForm, nullptr);
+    EXPECT_EQ(window->MIDIInput1.State(), 2);
+
+    // Unloaded: the next showing lists afresh and reopens the first entries.
+    testing::onNextModal([&](QWidget*) {
+        EXPECT_EQ(window->setupForm->ComboMidiIn->count(), 3);
+        EXPECT_EQ(midi.openInputDevice(), "Keys");
+        EXPECT_EQ(window->MIDIOutput1.DeviceID(), -1);
+        QTest::mouseClick(window->setupForm->CmdCancel, Qt::LeftButton);
+    });
+    window->mnuMidiSetup->trigger();
+}
+
+TEST_F(frmMainTest, ReceivedMessagesAreForwardedAndShownWhateverThruShows) {
+    go();
+    window->mnuMidiThru->trigger();
+    EXPECT_FALSE(window->mnuMidiThru->isChecked());
+    midi.receive({0x90, 60, 100});
+    midi.receive({0xC0, 7});
+    QTRY_COMPARE(midi.sentBytes().size(), 2u);
+    EXPECT_EQ(midi.sentBytes(), (Bytes{{0x90, 60, 100}, {0xC0, 7}}));
+    EXPECT_EQ(texts({window->message, window->data1, window->data2}), (std::vector<std::string>{"192", "7", "0"}));
 }
 
 TEST_F(frmMainTest, ArpegiateClickPlaysOnTheVirtualOutput) {
-    window.notescroll->setValue(3);
-    window.intervalscroll->setValue(50);
-    QTest::mouseClick(window.arpegiate, Qt::LeftButton);
-    EXPECT_EQ(window.arpegiate->text(), "Unarpegiate");
-    EXPECT_TRUE(window.arptimer.Enabled());
+    go();
+    window->notescroll->setValue(3);
+    window->intervalscroll->setValue(50);
+    QTest::mouseClick(window->arpegiate, Qt::LeftButton);
+    EXPECT_EQ(window->arpegiate->text(), "Unarpegiate");
+    EXPECT_TRUE(window->arptimer.Enabled());
 
     // Driven by the real timer: wait for the first two steps, then stop.
     QTRY_VERIFY_WITH_TIMEOUT(midi.sentBytes().size() >= 4, 5000);
-    window.performance.StopPerformance();
+    window->performance.StopPerformance();
     const Bytes sent = midi.sentBytes();
-    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 4), (Bytes{{0x90, 10, 0}, {0x90, 13, 85}, {0x90, 13, 0}, {0x90, 16, 85}}));
-    EXPECT_EQ(window.arptimer.Interval(), 50);
+    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 4),
+              (Bytes{{0x90, 10, 0}, {0x90, 13, 85}, {0x90, 13, 0}, {0x90, 16, 85}}));
+    EXPECT_EQ(window->arptimer.Interval(), 50);
 }
 
 TEST_F(frmMainTest, BeatTickReadsTheTickedBoxes) {
-    QTest::mouseClick(window.beatbox[2 * 16], Qt::LeftButton);
-    window.beatbox[1 * 16]->setCheckState(Qt::PartiallyChecked);  // dimmed boxes are silent
-    QTest::mouseClick(window.beatbutton, Qt::LeftButton);
-    EXPECT_EQ(window.beatbutton->text(), "No Beat Mode");
-    window.performance.state.arpnote = 60;
-    window.performance.arptimer_Timer();
+    go();
+    QTest::mouseClick(window->beatbox[2 * 16], Qt::LeftButton);
+    window->beatbox[1 * 16]->setCheckState(Qt::PartiallyChecked);  // dimmed boxes are silent
+    QTest::mouseClick(window->beatbutton, Qt::LeftButton);
+    EXPECT_EQ(window->beatbutton->text(), "No Beat Mode");
+    window->performance.state.arpnote = 60;
+    window->performance.arptimer_Timer();
     EXPECT_EQ(midi.sentBytes(), (Bytes{{0xB0, 123, 0}, {0x90, 60, 88}}));
 }
 
 TEST_F(frmMainTest, InstrumentSliderReportsChangesAndDragsOnlyOnRelease) {
-    EXPECT_EQ(window.label1->text(), "Instrument");
-    window.instruslide->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    go();
+    EXPECT_EQ(window->label1->text(), "Instrument");
+    window->instruslide->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     EXPECT_EQ(midi.sentBytes(), (Bytes{{0xC0, 1}}));
-    EXPECT_EQ(window.label1->text(), " 2");
+    EXPECT_EQ(window->label1->text(), " 2");
 
     midi.clearSent();
-    window.instruslide->setSliderDown(true);
-    for (int position : {20, 60, 127}) window.instruslide->setSliderPosition(position);
+    window->instruslide->setSliderDown(true);
+    for (int position : {20, 60, 127}) window->instruslide->setSliderPosition(position);
     EXPECT_TRUE(midi.sentBytes().empty());
-    window.instruslide->setSliderDown(false);
+    window->instruslide->setSliderDown(false);
     EXPECT_EQ(midi.sentBytes(), (Bytes{{0xC0, 127}}));
-    EXPECT_EQ(window.label1->text(), " 128");
+    EXPECT_EQ(window->label1->text(), " 128");
 
     midi.clearSent();
-    window.instruslide->setValue(127);  // no change, no message
+    window->instruslide->setValue(127);  // no change, no message
     EXPECT_TRUE(midi.sentBytes().empty());
+}
+
+TEST_F(frmMainTest, ExitAndStopCloseThePortsEndingNotesAndEndTheProgram) {
+    for (bool viaStop : {false, true}) {
+        SetUp();
+        go(true);
+        window->show();
+        QSignalSpy ended(window.get(), &frmMain::ended);
+        window->MIDIOutput1.send(144, 64, 90);
+        midi.clearSent();
+        if (viaStop) {
+            QTest::mouseClick(window->stopbutton, Qt::LeftButton);
+        } else {
+            window->mnuFileExit->trigger();
+        }
+        EXPECT_EQ(ended.count(), 1);
+        EXPECT_EQ(window->MIDIInput1.State(), 0);
+        EXPECT_EQ(window->MIDIOutput1.State(), 0);
+        EXPECT_EQ(midi.sentBytes(), (Bytes{{0x90, 64, 0}}));
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(window->setupForm, nullptr);  // the dialog hidden after Ok goes too
+    }
+}
+
+TEST_F(frmMainTest, ClosingTheWindowStopsAndClosesAStartedInput) {
+    go();
+    window->show();
+    QSignalSpy ended(window.get(), &frmMain::ended);
+    window->performance.arpegiate_Click();
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_EQ(window->MIDIInput1.State(), 0);
+    EXPECT_EQ(window->MIDIOutput1.State(), 0);
+    EXPECT_FALSE(window->arptimer.Enabled());
+}
+
+TEST_F(frmMainTest, PortErrorsAreShownExceptCodesZeroAndEight) {
+    QString shown;
+    testing::onNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        EXPECT_EQ(box->windowTitle(), "Marovane");
+        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        EXPECT_EQ(box->buttons().size(), 1);
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        box->button(QMessageBox::Ok)->click();
+    });
+    midi.failOpen = {ErrorOpenFailed, "Synth A is busy."};
+    window->MIDIOutput1.setDeviceID(0);
+    window->MIDIOutput1.setAction(ActionOpen);
+    EXPECT_EQ(shown, "Synth A is busy.");
+
+    // Code 8: a send on the closed output; no box may appear (it would block).
+    window->MIDIOutput1.send(144, 60, 100);
+    window->MIDIInput1.setAction(ActionStart);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 }  // namespace
 }  // namespace marovane
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "MidiPorts.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace marovane {
+
+// The device setup dialog. Loading it lists the devices and opens both ports
+// on the first entries; Ok reopens them on the chosen entries and hides the
+// dialog, which keeps its lists for the next showing; Cancel and the title
+// bar's close reject it, and the owner then unloads it.
+class MIDISetupForm : public QDialog {
+    Q_OBJECT
+
+public:
+    MIDISetupForm(MidiInputPort& input, MidiOutputPort& output);
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* ComboMidiIn = nullptr;
+    QComboBox* ComboMidiOut = nullptr;
+    QPushButton* CmdOk = nullptr;
+    QPushButton* CmdCancel = nullptr;
+
+protected:
+    // Neither Enter nor Escape stands for a button here.
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+    void CmdOk_Click();
+    void CmdCancel_Click();
+
+    MidiInputPort& MIDIInput1;
+    MidiOutputPort& MIDIOutput1;
+};
+
+}  // namespace marovane
