@@ -1,0 +1,53 @@
+#pragma once
+
+#include "MidiBackend.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class RtMidiIn;
+class RtMidiOut;
+
+namespace marovane {
+
+class RtMidiReports;
+
+// MIDI systems the RtMidi back end can use. Our own names, so that this
+// header does not need RtMidi's (RtMidi is a private dependency).
+enum class MidiSystem { AlsaSequencer, Jack };
+
+// The real MIDI system, through RtMidi: the first system in the preference
+// order that can be opened. Until one is found, every use looks again, so
+// that a JACK server started meanwhile is picked up.
+//
+// Use from one thread; only the input sinks are called on other threads.
+class RtMidiBackend : public MidiBackend {
+public:
+    explicit RtMidiBackend(std::vector<MidiSystem> preference = {MidiSystem::AlsaSequencer,
+                                                                 MidiSystem::Jack});
+    ~RtMidiBackend() override;
+
+    std::vector<std::string> inputDevices() override;
+    std::vector<std::string> outputDevices() override;
+    std::string virtualOutputName() override;
+
+    Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink) override;
+    Opened<OutputConnection> openOutput(const std::string& device) override;
+    Opened<OutputConnection> openVirtualOutput() override;
+
+private:
+    bool findSystem();
+    bool useSystem(MidiSystem system);
+    PortError noSystem() const;
+
+    std::vector<MidiSystem> preference_;
+    MidiSystem system_{};
+    // Declared before the listers, which report to it until they are gone.
+    std::unique_ptr<RtMidiReports> listReports_;
+    // Kept for listing only; both are null until a system was found.
+    std::unique_ptr<RtMidiIn> inputLister_;
+    std::unique_ptr<RtMidiOut> outputLister_;
+};
+
+}  // namespace marovane
