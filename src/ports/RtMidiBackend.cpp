@@ -64,12 +64,17 @@ bool isOwnPort(const std::string& name) {
     return name.substr(0, name.find(':')).starts_with(kOwnPrefix);
 }
 
+// Never throws: a listing that fails lists nothing.
 std::vector<std::string> otherPorts(RtMidi& midi) {
     std::vector<std::string> names;
-    const unsigned count = midi.getPortCount();
-    for (unsigned i = 0; i < count; ++i) {
-        std::string name = midi.getPortName(i);
-        if (!name.empty() && !isOwnPort(name)) names.push_back(std::move(name));
+    try {
+        const unsigned count = midi.getPortCount();
+        for (unsigned i = 0; i < count; ++i) {
+            std::string name = midi.getPortName(i);
+            if (!name.empty() && !isOwnPort(name)) names.push_back(std::move(name));
+        }
+    } catch (...) {
+        names.clear();
     }
     return names;
 }
@@ -221,25 +226,15 @@ RtMidiBackend::RtMidiBackend(std::vector<MidiSystem> preference)
 RtMidiBackend::~RtMidiBackend() = default;
 
 std::vector<std::string> RtMidiBackend::inputDevices() {
-    if (!findSystem()) return {};
-    try {
-        return otherPorts(*inputLister_);
-    } catch (...) {
-        return {};
-    }
+    return findSystem() ? otherPorts(*inputLister_) : std::vector<std::string>{};
 }
 
 std::vector<std::string> RtMidiBackend::outputDevices() {
-    if (!findSystem()) return {};
-    try {
-        return otherPorts(*outputLister_);
-    } catch (...) {
-        return {};
-    }
+    return findSystem() ? otherPorts(*outputLister_) : std::vector<std::string>{};
 }
 
 std::string RtMidiBackend::virtualOutputName() {
-    return std::string(kOutputPort) + " (virtual port)";
+    return kOutputPort;
 }
 
 Opened<InputConnection> RtMidiBackend::openInput(const std::string& device, ReceiveSink& sink) {
