@@ -28,7 +28,7 @@ void OpenMidiIn(MidiInputPort& input, int entry) {
 void OpenMidiOut(MidiOutputPort& output, int entry) {
     const std::int16_t state = output.State();
     const std::int16_t device = output.DeviceID();
-    // Device -1 may be open although its state was never read as open.
+    // The virtual port is closed even while its State reads 0.
     if (state >= StateOpen || device == -1) output.setAction(ActionClose);
     output.setDeviceID(static_cast<std::int16_t>(entry - 1));
     output.setAction(ActionOpen);

@@ -3,6 +3,7 @@
 #include "ports/MIDIOutput.h"
 #include "ports/MIDISetupForm.h"
 #include "ports/ManualUiThread.h"
+#include "ports/SpyPorts.h"
 #include "ui/ModalDriver.h"
 
 #include <QComboBox>
@@ -73,6 +74,43 @@ TEST_F(MIDISetupFormTest, LooksAsLaidOut) {
     }
     for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(&form, key);
     EXPECT_TRUE(form.isVisible());
+}
+
+// The exact reads and writes of a load and of Ok, output side first at load
+// and input side first on Ok.
+TEST(MIDISetupFormSequence, LoadAndOkDriveThePortsInOrder) {
+    using Trace = std::vector<std::string>;
+    testing::SpyInput input;
+    testing::SpyOutput output;
+    input.names = {"Keys", "Pads"};
+    output.names = {"Synth"};
+    Trace joint;
+    input.joint = output.joint = &joint;
+    input.name = "in";
+    output.name = "out";
+    const auto sidesInOrder = [&joint] {
+        std::vector<char> sides;
+        for (const auto& entry : joint) {
+            if (sides.empty() || sides.back() != entry[0]) sides.push_back(entry[0]);
+        }
+        joint.clear();
+        return std::string(sides.begin(), sides.end());
+    };
+
+    MIDISetupForm form(input, output);
+    EXPECT_EQ(sidesInOrder(), "oi");
+    EXPECT_EQ(output.trace, (Trace{"DeviceCount", "DeviceID=-1", "ProductName", "DeviceID=0", "ProductName",
+                                   "DeviceID=-1", "State?", "DeviceID?", "Action=2", "DeviceID=-1", "Action=1"}));
+    EXPECT_EQ(input.trace, (Trace{"DeviceCount", "DeviceID=0", "ProductName", "DeviceID=1", "ProductName",
+                                  "DeviceID=0", "State?", "DeviceID=0", "Action=1"}));
+
+    input.trace.clear();
+    output.trace.clear();
+    form.ComboMidiIn->setCurrentIndex(1);
+    QTest::mouseClick(form.CmdOk, Qt::LeftButton);
+    EXPECT_EQ(sidesInOrder(), "io");
+    EXPECT_EQ(input.trace, (Trace{"State?", "Action=2", "DeviceID=1", "Action=1"}));
+    EXPECT_EQ(output.trace, (Trace{"State?", "DeviceID?", "Action=2", "DeviceID=-1", "Action=1"}));
 }
 
 TEST_F(MIDISetupFormTest, LoadListsDevicesAndOpensTheFirstEntries) {

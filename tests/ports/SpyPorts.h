@@ -14,32 +14,41 @@ template <class Interface>
 class SpyPort : public Interface {
 public:
     mutable std::vector<std::string> trace;  // reads are logged too
+    // When set, every entry is also logged here under the port's name, for
+    // checking the order between two ports.
+    std::vector<std::string>* joint = nullptr;
+    std::string name;
     std::vector<std::string> names;
     std::int16_t state = 0;
     std::int16_t deviceId = 0;
 
     std::int16_t DeviceCount() override {
-        trace.push_back("DeviceCount");
+        record("DeviceCount");
         return static_cast<std::int16_t>(names.size());
     }
     std::int16_t DeviceID() const override {
-        trace.push_back("DeviceID?");
+        record("DeviceID?");
         return deviceId;
     }
     void setDeviceID(std::int16_t id) override {
-        trace.push_back("DeviceID=" + std::to_string(id));
+        record("DeviceID=" + std::to_string(id));
         deviceId = id;
     }
     std::string ProductName() override {
-        trace.push_back("ProductName");
+        record("ProductName");
         return deviceId == -1 ? "virtual" : names.at(deviceId);
     }
     std::int16_t State() const override {
-        trace.push_back("State?");
+        record("State?");
         return state;
     }
+    void record(std::string entry) const {
+        if (joint) joint->push_back(name + " " + entry);
+        trace.push_back(std::move(entry));
+    }
+
     void setAction(std::int16_t code) override {
-        trace.push_back("Action=" + std::to_string(code));
+        record("Action=" + std::to_string(code));
         if (code == ActionOpen) state = 1;
         if (code == ActionClose) state = 0;
         if (code == ActionStart && state > 0) state = 2;
