@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 cmake -S . -B build -DMAROVANE_WERROR=OFF
-cmake --build build -j"$(nproc)"
+cmake --build build --target marovane -j"$(nproc)"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "Marovane is built (build/marovane) but cannot start here: it is a desktop program and" >&2
