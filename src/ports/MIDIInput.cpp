@@ -13,8 +13,7 @@ MIDIInput::~MIDIInput() { close(); }
 std::vector<std::string> MIDIInput::listDevices() { return backend_.inputDevices(); }
 
 std::int16_t MIDIInput::MessageCount() const {
-    return static_cast<std::int16_t>(
-        std::min<std::size_t>(queue_->size(), std::numeric_limits<std::int16_t>::max()));
+    return static_cast<std::int16_t>(std::min<std::size_t>(queue_->size(), std::numeric_limits<std::int16_t>::max()));
 }
 
 ShortMessage MIDIInput::current() const { return queue_->front(); }

@@ -29,7 +29,9 @@ std::string MIDIPort<PortInterface>::ProductName() {
 }
 
 template <class PortInterface>
-std::string MIDIPort<PortInterface>::extraDeviceName(std::int16_t) { return {}; }
+std::string MIDIPort<PortInterface>::extraDeviceName(std::int16_t) {
+    return {};
+}
 
 template <class PortInterface>
 bool MIDIPort<PortInterface>::selectedDevice(std::string& name, const char* kind) {
@@ -38,8 +40,8 @@ bool MIDIPort<PortInterface>::selectedDevice(std::string& name, const char* kind
         name = list[deviceId_];
         return true;
     }
-    raiseError(ErrorNoSuchDevice, std::string("There is no MIDI ") + kind + " device number " +
-                                      std::to_string(deviceId_) + ".");
+    raiseError(ErrorNoSuchDevice,
+               std::string("There is no MIDI ") + kind + " device number " + std::to_string(deviceId_) + ".");
     return false;
 }
 

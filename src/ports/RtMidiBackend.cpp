@@ -55,14 +55,10 @@ constexpr char kOutputListClient[] = "Marovane Output List";
 // Longer than a few JACK process cycles.
 constexpr std::chrono::milliseconds kJackCycles{50};
 
-RtMidi::Api rtApi(MidiSystem system) {
-    return system == MidiSystem::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
-}
+RtMidi::Api rtApi(MidiSystem system) { return system == MidiSystem::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA; }
 
 // RtMidi names ALSA ports "Client:Port 14:0" and JACK ports "client:port".
-bool isOwnPort(const std::string& name) {
-    return name.substr(0, name.find(':')).starts_with(kOwnPrefix);
-}
+bool isOwnPort(const std::string& name) { return name.substr(0, name.find(':')).starts_with(kOwnPrefix); }
 
 // Never throws: a listing that fails lists nothing.
 std::vector<std::string> otherPorts(RtMidi& midi) {
@@ -105,8 +101,8 @@ void throwIfFailed(const RtMidiReports& reports, PortErrorCode code) {
 // Opens the port listed as `device` now: the listing the user chose from
 // may be out of date, and port numbers shift when clients come and go.
 // Returns once the connection carries messages.
-void openListed(RtMidi& midi, RtMidi::Api api, RtMidiReports& reports, const std::string& device,
-                const char* ownPort, const char* direction) {
+void openListed(RtMidi& midi, RtMidi::Api api, RtMidiReports& reports, const std::string& device, const char* ownPort,
+                const char* direction) {
     reports.clear();
     const unsigned count = midi.getPortCount();
     for (unsigned i = 0; i < count; ++i) {
@@ -126,8 +122,7 @@ void openListed(RtMidi& midi, RtMidi::Api api, RtMidiReports& reports, const std
 // that a connection that exists is an open one.
 class RtInput final : public InputConnection {
 public:
-    RtInput(RtMidi::Api api, const std::string& device, ReceiveSink& sink)
-        : sink_(&sink), midi_(api, kInputClient) {
+    RtInput(RtMidi::Api api, const std::string& device, ReceiveSink& sink) : sink_(&sink), midi_(api, kInputClient) {
         reports_.watch(midi_);
         midi_.ignoreTypes(true, true, true);
         midi_.setCallback(&RtInput::deliver, this);
@@ -233,9 +228,7 @@ std::vector<std::string> RtMidiBackend::outputDevices() {
     return findSystem() ? otherPorts(*outputLister_) : std::vector<std::string>{};
 }
 
-std::string RtMidiBackend::virtualOutputName() {
-    return kOutputPort;
-}
+std::string RtMidiBackend::virtualOutputName() { return kOutputPort; }
 
 Opened<InputConnection> RtMidiBackend::openInput(const std::string& device, ReceiveSink& sink) {
     if (!findSystem()) return {nullptr, noSystem()};
@@ -285,8 +278,7 @@ PortError RtMidiBackend::noSystem() const {
     const char* joint = " ";
     for (MidiSystem system : preference_) {
         text += joint;
-        text += system == MidiSystem::Jack ? "no JACK server is running"
-                                           : "the ALSA sequencer could not be opened";
+        text += system == MidiSystem::Jack ? "no JACK server is running" : "the ALSA sequencer could not be opened";
         joint = " and ";
     }
     return {ErrorNoMidiSystem, text + "."};

@@ -24,8 +24,7 @@ enum class MidiSystem { AlsaSequencer, Jack };
 // Use from one thread; only the input sinks are called on other threads.
 class RtMidiBackend : public MidiBackend {
 public:
-    explicit RtMidiBackend(std::vector<MidiSystem> preference = {MidiSystem::AlsaSequencer,
-                                                                 MidiSystem::Jack});
+    explicit RtMidiBackend(std::vector<MidiSystem> preference = {MidiSystem::AlsaSequencer, MidiSystem::Jack});
     ~RtMidiBackend() override;
 
     std::vector<std::string> inputDevices() override;

@@ -26,8 +26,8 @@ std::vector<ShortMessage> SoundingNotes::endings() {
     std::vector<ShortMessage> endings;
     for (std::size_t slot = 0; slot < notes_.size(); ++slot) {
         if (notes_.test(slot)) {
-            endings.push_back({static_cast<std::int16_t>(noteOn | (slot / 128)),
-                               static_cast<std::int16_t>(slot % 128), 0});
+            endings.push_back(
+                {static_cast<std::int16_t>(noteOn | (slot / 128)), static_cast<std::int16_t>(slot % 128), 0});
         }
     }
     notes_.reset();

@@ -99,8 +99,7 @@ void frmMain::buildControls(QWidget* client) {
         const int row = i / Performance::gridColumns;
         const int column = i % Performance::gridColumns;
         beatbox[i] = new QCheckBox(client);
-        beatbox[i]->setGeometry(
-            twipsRect(gridLeft + gridPitch * column, gridTop + gridPitch * row, boxSize, boxSize));
+        beatbox[i]->setGeometry(twipsRect(gridLeft + gridPitch * column, gridTop + gridPitch * row, boxSize, boxSize));
     }
 }
 

@@ -51,16 +51,11 @@ struct CaptureCase {
 
 TEST_F(IncomingTest, OnlyNoteOnsOnChannelOneReRootTheRunningMode) {
     const CaptureCase cases[] = {
-        {Mode::Arpeggio, {144, 60, 100}, true, 100},
-        {Mode::Arpeggio, {144, 61, 4}, true, 4},
-        {Mode::Arpeggio, {144, 62, 3}, true, 85},
-        {Mode::Arpeggio, {144, 63, 0}, true, 85},
-        {Mode::Arpeggio, {145, 64, 100}, false, 85},
-        {Mode::Arpeggio, {128, 65, 100}, false, 85},
-        {Mode::Arpeggio, {176, 66, 100}, false, 85},
-        {Mode::Beat, {144, 50, 100}, true, 0},
-        {Mode::Beat, {144, 51, 0}, true, 0},
-        {Mode::Beat, {159, 52, 100}, false, 0},
+        {Mode::Arpeggio, {144, 60, 100}, true, 100}, {Mode::Arpeggio, {144, 61, 4}, true, 4},
+        {Mode::Arpeggio, {144, 62, 3}, true, 85},    {Mode::Arpeggio, {144, 63, 0}, true, 85},
+        {Mode::Arpeggio, {145, 64, 100}, false, 85}, {Mode::Arpeggio, {128, 65, 100}, false, 85},
+        {Mode::Arpeggio, {176, 66, 100}, false, 85}, {Mode::Beat, {144, 50, 100}, true, 0},
+        {Mode::Beat, {144, 51, 0}, true, 0},         {Mode::Beat, {159, 52, 100}, false, 0},
         {Mode::Off, {144, 40, 100}, false, 0},
     };
     for (const auto& c : cases) {

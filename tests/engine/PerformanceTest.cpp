@@ -151,12 +151,8 @@ TEST_F(PerformanceTest, BeatTickPlaysTickedRowsTopToBottom) {
     performance.state.arpnote = 60;
     performance.state.beatstep = 3;
     for (int row = 0; row < 5; ++row) controls.beatbox[row * 16 + 3] = 1;
-    EXPECT_EQ(tick(), (Messages{{176, 123, 0},
-                                {144, 70, 88},
-                                {144, 65, 88},
-                                {144, 60, 88},
-                                {144, 55, 88},
-                                {144, 50, 88}}));
+    EXPECT_EQ(tick(),
+              (Messages{{176, 123, 0}, {144, 70, 88}, {144, 65, 88}, {144, 60, 88}, {144, 55, 88}, {144, 50, 88}}));
     EXPECT_EQ(performance.state.beatstep, 4);
 }
 

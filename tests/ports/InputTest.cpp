@@ -48,7 +48,7 @@ TEST_F(InputTest, ListsAndOpensTheChosenDevice) {
 
 TEST_F(InputTest, StateFollowsOpenStartStopClose) {
     const std::pair<std::int16_t, std::int16_t> steps[] = {
-        {ActionStop, 0}, {ActionClose, 0}, {ActionNext, 0}, {ActionOpen, 1}, {ActionStart, 2},
+        {ActionStop, 0}, {ActionClose, 0}, {ActionNext, 0},  {ActionOpen, 1},  {ActionStart, 2},
         {ActionStop, 1}, {ActionStop, 1},  {ActionStart, 2}, {ActionClose, 0}, {ActionSend, 0},
     };
     for (const auto& [action, state] : steps) {

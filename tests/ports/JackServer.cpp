@@ -2,18 +2,18 @@
 
 #include <RtMidi.h>
 
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -34,8 +34,7 @@ constexpr auto kPollInterval = 100ms;
 pid_t spawnJackd(const std::string& name, const std::string& log) {
     const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (logFd < 0) return -1;
-    const std::vector<std::string> args = {"jackd", "-n", name, "-r", "-S", "-d",
-                                           "dummy", "-r", "48000", "-p", "64"};
+    const std::vector<std::string> args = {"jackd", "-n", name, "-r", "-S", "-d", "dummy", "-r", "48000", "-p", "64"};
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);

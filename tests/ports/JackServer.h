@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 
 namespace marovane::testing {
 

@@ -52,9 +52,9 @@ TEST_F(MIDISetupFormTest, LooksAsLaidOut) {
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_FALSE(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     const std::pair<QWidget*, QRect> places[] = {
-        {form.Label1, QRect(10, 16, 141, 17)},       {form.Label2, QRect(166, 16, 135, 17)},
-        {form.ComboMidiIn, QRect(8, 36, 151, 20)},   {form.ComboMidiOut, QRect(164, 36, 151, 20)},
-        {form.CmdOk, QRect(334, 16, 67, 25)},        {form.CmdCancel, QRect(334, 46, 67, 25)},
+        {form.Label1, QRect(10, 16, 141, 17)},     {form.Label2, QRect(166, 16, 135, 17)},
+        {form.ComboMidiIn, QRect(8, 36, 151, 20)}, {form.ComboMidiOut, QRect(164, 36, 151, 20)},
+        {form.CmdOk, QRect(334, 16, 67, 25)},      {form.CmdCancel, QRect(334, 46, 67, 25)},
     };
     for (const auto& [widget, rect] : places) EXPECT_EQ(widget->geometry(), rect) << widget->objectName().toStdString();
     EXPECT_EQ(form.Label1->text(), "MIDI In Device");
@@ -101,8 +101,8 @@ TEST(MIDISetupFormSequence, LoadAndOkDriveThePortsInOrder) {
     EXPECT_EQ(sidesInOrder(), "oi");
     EXPECT_EQ(output.trace, (Trace{"DeviceCount", "DeviceID=-1", "ProductName", "DeviceID=0", "ProductName",
                                    "DeviceID=-1", "State?", "DeviceID?", "Action=2", "DeviceID=-1", "Action=1"}));
-    EXPECT_EQ(input.trace, (Trace{"DeviceCount", "DeviceID=0", "ProductName", "DeviceID=1", "ProductName",
-                                  "DeviceID=0", "State?", "DeviceID=0", "Action=1"}));
+    EXPECT_EQ(input.trace, (Trace{"DeviceCount", "DeviceID=0", "ProductName", "DeviceID=1", "ProductName", "DeviceID=0",
+                                  "State?", "DeviceID=0", "Action=1"}));
 
     input.trace.clear();
     output.trace.clear();

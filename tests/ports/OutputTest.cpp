@@ -114,9 +114,9 @@ TEST_F(OutputTest, ClosingEndsEveryNoteStillSounding) {
     open(-1);
     port.send(144, 60, 100);  // ended below by a note-on with velocity 0
     port.send(144, 60, 0);
-    port.send(145, 62, 90);   // ended by a note-off
+    port.send(145, 62, 90);  // ended by a note-off
     port.send(0x81, 62, 64);
-    port.send(146, 40, 90);   // ended by all notes off on channel 3
+    port.send(146, 40, 90);  // ended by all notes off on channel 3
     port.send(146, 41, 90);
     port.send(178, 123, 0);
     port.send(144, 64, 100);  // still sounding

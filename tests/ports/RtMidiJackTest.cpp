@@ -136,9 +136,8 @@ TEST_F(RtMidiJackTest, VirtualOutputReachesAPeerThatConnectsToIt) {
     RtMidiIn peer(RtMidi::UNIX_JACK, "PeerListener");
     peer.setCallback(&Collector::deliver, &heard);
     const auto sources = jackPorts(peer);
-    const auto own = std::find_if(sources.begin(), sources.end(), [](const std::string& name) {
-        return name.find("Marovane") != std::string::npos;
-    });
+    const auto own = std::find_if(sources.begin(), sources.end(),
+                                  [](const std::string& name) { return name.find("Marovane") != std::string::npos; });
     ASSERT_NE(own, sources.end());
     peer.openPort(static_cast<unsigned>(own - sources.begin()), "in");
     letJackCatchUp();

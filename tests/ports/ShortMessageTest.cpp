@@ -14,28 +14,28 @@ struct WireCase {
 
 TEST(WireBytes, LengthFollowsTheStatus) {
     const WireCase cases[] = {
-        {{0x80, 60, 0}, {0x80, 60, 0}},       // note off
-        {{144, 60, 100}, {0x90, 60, 100}},    // note on
-        {{0xA3, 1, 2}, {0xA3, 1, 2}},         // key pressure
-        {{176, 123, 0}, {0xB0, 123, 0}},      // control change
-        {{192, 5, 0}, {0xC0, 5}},             // program change: two bytes
-        {{192, 5, 99}, {0xC0, 5}},            // its second data value never leaves
-        {{0xDF, 64, 200}, {0xDF, 64}},        // channel pressure
-        {{0xE0, 0, 64}, {0xE0, 0, 64}},       // pitch bend
-        {{0xF1, 7, 0}, {0xF1, 7}},            // time code quarter frame
-        {{0xF2, 1, 2}, {0xF2, 1, 2}},         // song position
-        {{0xF3, 3, 300}, {0xF3, 3}},          // song select
-        {{0xF6, 500, -1}, {0xF6}},            // tune request: one byte, data ignored
-        {{0xF8, 0, 0}, {0xF8}},               // clock
-        {{0xFF, 0, 0}, {0xFF}},               // reset
-        {{144, 130, 85}, {}},                 // a note above 127 is not masked into another
+        {{0x80, 60, 0}, {0x80, 60, 0}},     // note off
+        {{144, 60, 100}, {0x90, 60, 100}},  // note on
+        {{0xA3, 1, 2}, {0xA3, 1, 2}},       // key pressure
+        {{176, 123, 0}, {0xB0, 123, 0}},    // control change
+        {{192, 5, 0}, {0xC0, 5}},           // program change: two bytes
+        {{192, 5, 99}, {0xC0, 5}},          // its second data value never leaves
+        {{0xDF, 64, 200}, {0xDF, 64}},      // channel pressure
+        {{0xE0, 0, 64}, {0xE0, 0, 64}},     // pitch bend
+        {{0xF1, 7, 0}, {0xF1, 7}},          // time code quarter frame
+        {{0xF2, 1, 2}, {0xF2, 1, 2}},       // song position
+        {{0xF3, 3, 300}, {0xF3, 3}},        // song select
+        {{0xF6, 500, -1}, {0xF6}},          // tune request: one byte, data ignored
+        {{0xF8, 0, 0}, {0xF8}},             // clock
+        {{0xFF, 0, 0}, {0xFF}},             // reset
+        {{144, 130, 85}, {}},               // a note above 127 is not masked into another
         {{144, -5, 88}, {}},
         {{144, 60, 128}, {}},
         {{192, 128, 0}, {}},
-        {{127, 0, 0}, {}},                    // not a status byte
+        {{127, 0, 0}, {}},  // not a status byte
         {{256, 0, 0}, {}},
         {{-112, 60, 100}, {}},
-        {{0xF0, 1, 2}, {}},                   // system exclusive is not a short message
+        {{0xF0, 1, 2}, {}},  // system exclusive is not a short message
         {{0xF7, 0, 0}, {}},
     };
     for (const auto& c : cases) {
