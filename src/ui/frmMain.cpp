@@ -58,6 +58,13 @@ frmMain::frmMain(MidiBackend& midi, UiThread& ui)
     MIDIOutput1.onError = [this](std::int16_t code, const std::string& text) { MIDIOutput1_Error(code, text); };
 }
 
+frmMain::~frmMain() {
+    // The ports close as members go; by then no handler of the window may run.
+    MIDIInput1.onMessage = nullptr;
+    MIDIInput1.onError = nullptr;
+    MIDIOutput1.onError = nullptr;
+}
+
 void frmMain::buildControls(QWidget* client) {
     Command1 = new QPushButton("go", client);
     Command1->setGeometry(twipsRect(360, 360, 855, 615));

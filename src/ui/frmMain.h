@@ -28,6 +28,7 @@ class frmMain : public QMainWindow, private PerformanceControls {
 
 public:
     frmMain(MidiBackend& midi, UiThread& ui);
+    ~frmMain() override;
 
     void Command1_Click();
     void stopbutton_Click();
