@@ -1,3 +1,4 @@
+#include "TerminationSignals.h"
 #include "frmMain.h"
 #include "ports/QtUiThread.h"
 #include "ports/RtMidiBackend.h"
@@ -19,6 +20,8 @@ int main(int argc, char* argv[]) {
     marovane::QtUiThread ui;
     marovane::frmMain window(midi, ui);
     QObject::connect(&window, &marovane::frmMain::ended, &app, [] { QApplication::exit(0); });
+    // Stopped from outside, the program leaves as if its window were closed.
+    marovane::TerminationSignals stopSignals([&window] { window.close(); });
     window.show();
     return app.exec();
 }
