@@ -14,7 +14,6 @@ public:
     void track(const ShortMessage& sent);
     // A velocity-0 note-on for every sounding note; forgets them all.
     std::vector<ShortMessage> endings();
-    bool empty() const { return notes_.none(); }
 
 private:
     std::bitset<16 * 128> notes_;

@@ -38,11 +38,6 @@ public:
         return posted_.wait_for(lock, timeout, [this] { return !tasks_.empty(); });
     }
 
-    std::size_t pending() {
-        std::lock_guard lock(mutex_);
-        return tasks_.size();
-    }
-
 private:
     std::function<void()> take() {
         std::lock_guard lock(mutex_);
