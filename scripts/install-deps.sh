@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev librtmidi-dev
   libgtest-dev jackd2
+  clang libclang-rt-14-dev  # the pattern reader's fuzz test (libFuzzer)
   fonts-dejavu-core
 )
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <istream>
@@ -18,6 +19,12 @@ constexpr int patternBoxes = 80;
 // (a shorter file sets only its first boxes).
 using PatternValues = std::vector<std::int16_t>;
 
+// What the reader takes at most: one field (a value with the spaces around it)
+// and a whole file. Anything longer is refused once these are passed, so an
+// endless or huge input costs no more than this much reading.
+constexpr std::size_t patternFieldLimit = 64;
+constexpr std::size_t patternFileLimit = 4096;
+
 // Reads a whole pattern, or nothing when any of it is refused: the grid is
 // set only from a file that was read to its end without a fault.
 std::optional<PatternValues> parseBeatPattern(std::istream& in);
@@ -25,10 +32,15 @@ std::optional<PatternValues> readBeatPattern(const std::filesystem::path& file);
 
 // Writes the 80 values as the program's own file form. The file is replaced
 // whole or not at all: on failure an existing file keeps its old content and
-// no temporary file is left behind.
+// no temporary file is left behind. A value other than 0, 1 or 2 is refused
+// before anything is written. A new file gets the permissions of any file the
+// user creates (0666 less the umask); a replaced file keeps its own, and one
+// that the user may not write is not replaced.
 bool writeBeatPattern(const std::filesystem::path& file, std::span<const std::int16_t, patternBoxes> values);
 
-// Whether a name typed for saving names a plain file inside the folder.
+// Whether a name typed for saving names a plain file inside the folder: it
+// holds no '/', '\' or NUL and is not "." or "..". The name is judged as
+// typed, before the caller appends ".txt"; the empty name is plain.
 bool isPlainFileName(std::string_view name);
 
 }  // namespace marovane

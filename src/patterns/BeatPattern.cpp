@@ -1,0 +1,133 @@
+// Reading beat pattern files.
+//
+// The program writes one digit and CR LF per box. The reader takes more than
+// that, liberal where a hand-edited or exported file means one thing only and
+// strict where it could mean several:
+//
+// - Values are separated by CR LF, by a lone LF (as Linux editors end lines)
+//   or by commas. A lone CR is refused: it is also what a stray carriage
+//   return inside a line looks like.
+// - Spaces and tabs around a value are ignored. A tab is no separator.
+// - A field without any digit reads 0: a word, words with spaces between
+//   them, a lone sign or point, and an empty field (a blank line, nothing
+//   between two commas). So a blank line before the 80th value sets its box
+//   to 0, and one after it is the refused 81st value.
+// - A field with a digit must be one whole decimal number: an optional '+' or
+//   '-' and digits. Two numbers in one field, a fraction, an exponent or any
+//   character before or after the number is refused rather than guessed at.
+// - A double quote is refused wherever it is: quotes would change how commas
+//   group the fields.
+// - The file is ASCII text. A control character other than tab, CR and LF, or
+//   a byte above 127, is refused; only a UTF-8 byte-order mark at the very
+//   start of the file is skipped.
+// - The separator after a value ends it; at the end of the file it opens no
+//   empty field. A last value without a separator reads like one with it, and
+//   an empty file holds no values.
+// - After the 80th value and its separator any byte is refused, and reading
+//   stops there. No field may be longer than patternFieldLimit bytes and no
+//   file longer than patternFileLimit.
+
+#include "patterns/BeatPattern.h"
+
+#include <charconv>
+#include <fstream>
+#include <string>
+
+namespace marovane {
+namespace {
+
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view blanks = " \t";
+constexpr std::string_view digits = "0123456789";
+
+bool isFieldByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return c == '\t' || (byte >= 0x20 && byte < 0x7F && c != '"');
+}
+
+// The value of one field, or nothing when the field is refused.
+std::optional<std::int16_t> fieldValue(std::string_view field) {
+    const auto first = field.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return 0;
+    field = field.substr(first, field.find_last_not_of(blanks) - first + 1);
+    if (field.find_first_of(digits) == std::string_view::npos) return 0;
+
+    const bool hasSign = field.front() == '+' || field.front() == '-';
+    if (field.find_first_not_of(digits, hasSign ? 1 : 0) != std::string_view::npos) return std::nullopt;
+    if (field.front() == '+') field.remove_prefix(1);
+    std::int16_t number = 0;
+    if (std::from_chars(field.data(), field.data() + field.size(), number).ec != std::errc{}) return std::nullopt;
+    if (number < 0 || number > 2) return std::nullopt;
+    return number;
+}
+
+// Takes a file byte by byte and refuses it at the first byte that settles a
+// failure, so that nobody reads on after that.
+class PatternReader {
+public:
+    // False once the input is refused.
+    bool take(char c) {
+        if (++bytes_ > patternFileLimit || values_.size() == patternBoxes) return false;
+        if (bytes_ == markBytes_ + 1 && markBytes_ < byteOrderMark.size() && c == byteOrderMark[markBytes_]) {
+            ++markBytes_;
+            return true;
+        }
+        if (markCutShort()) return false;
+        if (afterCr_) {
+            afterCr_ = false;
+            return c == '\n' && endField();
+        }
+        if (c == '\r') {
+            afterCr_ = true;
+            return true;
+        }
+        if (c == '\n' || c == ',') return endField();
+        if (!isFieldByte(c)) return false;
+        field_ += c;
+        return field_.size() <= patternFieldLimit;
+    }
+
+    // The values, once the input has ended.
+    std::optional<PatternValues> finish() {
+        if (afterCr_ || markCutShort()) return std::nullopt;
+        if (!field_.empty() && !endField()) return std::nullopt;
+        return std::move(values_);
+    }
+
+private:
+    bool markCutShort() const { return markBytes_ > 0 && markBytes_ < byteOrderMark.size(); }
+
+    bool endField() {
+        const auto value = fieldValue(field_);
+        field_.clear();
+        if (!value) return false;
+        values_.push_back(*value);
+        return true;
+    }
+
+    PatternValues values_;
+    std::string field_;  // the bytes since the last separator
+    std::size_t bytes_ = 0;
+    std::size_t markBytes_ = 0;  // of a byte-order mark at the start
+    bool afterCr_ = false;
+};
+
+}  // namespace
+
+std::optional<PatternValues> parseBeatPattern(std::istream& in) {
+    PatternReader reader;
+    char c = 0;
+    while (in.get(c)) {
+        if (!reader.take(c)) return std::nullopt;
+    }
+    if (in.bad()) return std::nullopt;  // a read error, such as a folder read as a file
+    return reader.finish();
+}
+
+std::optional<PatternValues> readBeatPattern(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) return std::nullopt;
+    return parseBeatPattern(in);
+}
+
+}  // namespace marovane
