@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev librtmidi-dev
   libgtest-dev jackd2
   clang libclang-rt-14-dev  # the pattern reader's fuzz test (libFuzzer)
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation2
 )
 
 missing=()

@@ -1,15 +1,18 @@
 #include "frmMain.h"
 
+#include "FileListBox.h"
+#include "MessageBox.h"
+#include "Placement.h"
 #include "Twips.h"
 
 #include "ports/PortCommands.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -19,22 +22,7 @@ namespace {
 
 constexpr int clientWidth = 9660;
 constexpr int clientHeight = 8235;
-
-// Beat grid: box (row, column) at Left 1560 + 360 * column, Top 3360 + 360 * row.
-constexpr int gridLeft = 1560;
-constexpr int gridTop = 3360;
-constexpr int gridPitch = 360;
-constexpr int boxSize = 255;
-
-QScrollBar* scrollBar(QWidget* parent, Qt::Orientation orientation, int minimum, int maximum, int smallStep,
-                      int largeStep, int value) {
-    auto* bar = new QScrollBar(orientation, parent);
-    bar->setRange(minimum, maximum);
-    bar->setSingleStep(smallStep);
-    bar->setPageStep(largeStep);
-    bar->setValue(value);
-    return bar;
-}
+const QString beatsFolder = "Beats";
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
@@ -50,12 +38,16 @@ frmMain::frmMain(MidiBackend& midi, UiThread& ui)
     client->setFixedSize(pixels(clientWidth), pixels(clientHeight));
     setCentralWidget(client);
     buildControls(client);
+    chainTabOrder();
     buildMenus();
+    // A fixed single border: a close box and a minimise button, no maximise.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     MIDIInput1.onMessage = [this] { performance.MIDIInput1_Message(MIDIInput1); };
     MIDIInput1.onError = [this](std::int16_t code, const std::string& text) { MIDIInput1_Error(code, text); };
     MIDIOutput1.onError = [this](std::int16_t code, const std::string& text) { MIDIOutput1_Error(code, text); };
+    Form_Load();
 }
 
 frmMain::~frmMain() {
@@ -65,64 +57,17 @@ frmMain::~frmMain() {
     MIDIOutput1.onError = nullptr;
 }
 
-void frmMain::buildControls(QWidget* client) {
-    Command1 = new QPushButton("go", client);
-    Command1->setGeometry(twipsRect(360, 360, 855, 615));
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    stopbutton = new QPushButton("stop", client);
-    stopbutton->setGeometry(twipsRect(360, 1200, 855, 615));
-    connect(stopbutton, &QPushButton::clicked, this, [this] { stopbutton_Click(); });
-
-    message = new QLineEdit(client);
-    message->setGeometry(twipsRect(2520, 360, 1455, 375));
-    data1 = new QLineEdit(client);
-    data1->setGeometry(twipsRect(2520, 960, 1455, 375));
-    data2 = new QLineEdit(client);
-    data2->setGeometry(twipsRect(2520, 1560, 1455, 375));
-
-    arpegiate = new QPushButton("Arpegiate", client);
-    arpegiate->setGeometry(twipsRect(8040, 0, 1455, 375));
-    connect(arpegiate, &QPushButton::clicked, this, [this] { performance.arpegiate_Click(); });
-
-    intervalscroll = scrollBar(client, Qt::Horizontal, 50, 1000, 50, 250, 500);
-    intervalscroll->setGeometry(twipsRect(5280, 120, 2295, 135));
-    notescroll = scrollBar(client, Qt::Horizontal, -20, 20, 1, 5, 5);
-    notescroll->setGeometry(twipsRect(5280, 840, 2295, 135));
-
-    beatbutton = new QPushButton("Beat Mode", client);
-    beatbutton->setGeometry(twipsRect(1560, 2880, 1575, 375));
-    connect(beatbutton, &QPushButton::clicked, this, [this] { performance.beatbutton_Click(); });
-
-    instruslide = scrollBar(client, Qt::Vertical, 0, 127, 1, 10, 0);
-    instruslide->setGeometry(twipsRect(7920, 3240, 255, 1815));
-    // A dragged thumb sends one program change, on release, not one per value.
-    instruslide->setTracking(false);
-    connect(instruslide, &QScrollBar::valueChanged, this, [this] { performance.instruslide_Change(); });
-
-    label1 = new QLabel("Instrument", client);
-    label1->setGeometry(twipsRect(8280, 4200, 975, 255));
-
-    for (int i = 0; i < Performance::gridBoxes; ++i) {
-        const int row = i / Performance::gridColumns;
-        const int column = i % Performance::gridColumns;
-        beatbox[i] = new QCheckBox(client);
-        beatbox[i]->setGeometry(twipsRect(gridLeft + gridPitch * column, gridTop + gridPitch * row, boxSize, boxSize));
-    }
-}
-
-void frmMain::buildMenus() {
-    QMenu* mnuFile = menuBar()->addMenu("&File");
-    mnuFileExit = mnuFile->addAction("E&xit");
-    connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
-
-    QMenu* mnuMidi = menuBar()->addMenu("&MIDI");
-    mnuMidiSetup = mnuMidi->addAction("&Setup");
-    connect(mnuMidiSetup, &QAction::triggered, this, [this] { mnuMidiSetup_Click(); });
-    // Thru is only a check mark that the menu toggles: every message is
-    // forwarded whatever it shows.
-    mnuMidiThru = mnuMidi->addAction("&Thru");
-    mnuMidiThru->setCheckable(true);
-    mnuMidiThru->setChecked(true);
+void frmMain::Form_Load() {
+    performance.state.setuppending = flagOn;
+    performance.state.arpmode = false;
+    // Patterns live in "Beats" in the working directory; a first start makes
+    // it. If it cannot be made, the list stays empty and both beat file
+    // buttons answer "file error".
+    QDir().mkpath(beatsFolder);
+    File1->setPath(beatsFolder);
+    adjustSize();
+    centreOnScreen(*this);
+    Command1->setFocus();
 }
 
 void frmMain::Command1_Click() {
@@ -168,9 +113,7 @@ void frmMain::MIDIInput1_Error(std::int16_t code, const std::string& text) { sho
 void frmMain::MIDIOutput1_Error(std::int16_t code, const std::string& text) { showPortError(code, text); }
 
 void frmMain::showPortError(std::int16_t code, const std::string& text) {
-    if (!isShownPortError(code)) return;
-    QMessageBox box(QMessageBox::NoIcon, "Marovane", qt(text), QMessageBox::Ok, this);
-    box.exec();
+    if (isShownPortError(code)) showMessage(this, qt(text));
 }
 
 std::int16_t frmMain::noteStep() { return static_cast<std::int16_t>(notescroll->value()); }

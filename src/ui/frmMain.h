@@ -13,16 +13,20 @@
 
 class QAction;
 class QCheckBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QScrollBar;
 
 namespace marovane {
 
-// The main window: the performance controls, the beat grid, the step clock
-// and the two MIDI ports. The ports stay closed until the device setup opens
-// them, and "go" starts them.
+class FileListBox;
+
+// The main window: the performance controls, the beat grid and its pattern
+// files, the step clock and the two MIDI ports. The ports stay closed until
+// the device setup opens them, and "go" starts them.
 class frmMain : public QMainWindow, private PerformanceControls {
     Q_OBJECT
 
@@ -34,6 +38,8 @@ public:
     void stopbutton_Click();
     void mnuFileExit_Click();
     void mnuMidiSetup_Click();
+    void openbutton_Click();
+    void savebutton_Click();
 
     MIDIInput MIDIInput1;
     MIDIOutput MIDIOutput1;
@@ -51,10 +57,29 @@ public:
     QScrollBar* notescroll = nullptr;
     QScrollBar* instruslide = nullptr;
     QLabel* label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QFrame* Line1 = nullptr;
     std::array<QCheckBox*, Performance::gridBoxes> beatbox{};
+    FileListBox* File1 = nullptr;
+    QLineEdit* savename = nullptr;
+    QPushButton* savebutton = nullptr;
+    QPushButton* openbutton = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileLoadBank = nullptr;
+    QAction* MnuSaveBankAs = nullptr;
+    QAction* mnuFileSep1 = nullptr;
     QAction* mnuFileExit = nullptr;
+    QMenu* mnuMidi = nullptr;
     QAction* mnuMidiSetup = nullptr;
     QAction* mnuMidiThru = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpAbout = nullptr;
 
     // The device setup dialog while it is loaded (shown, or hidden after Ok).
     std::unique_ptr<MIDISetupForm> setupForm;
@@ -68,12 +93,16 @@ protected:
 
 private:
     void buildControls(QWidget* client);
+    void buildBeatControls(QWidget* client);
     void buildMenus();
+    void chainTabOrder();
+    void Form_Load();
     void Form_Unload();
     void endProgram();
     void MIDIInput1_Error(std::int16_t code, const std::string& text);
     void MIDIOutput1_Error(std::int16_t code, const std::string& text);
     void showPortError(std::int16_t code, const std::string& text);
+    void setBeatBox(int index, std::int16_t value);
 
     std::int16_t noteStep() override;
     std::int16_t stepPeriod() override;

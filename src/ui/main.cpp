@@ -1,19 +1,11 @@
+#include "Application.h"
 #include "TerminationSignals.h"
 #include "frmMain.h"
 #include "ports/QtUiThread.h"
 #include "ports/RtMidiBackend.h"
 
-#include <QApplication>
-#include <QFont>
-
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Marovane");
-
-    QFont font("DejaVu Sans");
-    font.setPointSizeF(8.25);
-    font.setBold(true);
-    QApplication::setFont(font);
+    marovane::Application app(argc, argv);
 
     // The MIDI system outlives the window, whose ports close into it.
     marovane::RtMidiBackend midi;

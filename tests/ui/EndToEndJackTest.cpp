@@ -1,4 +1,5 @@
 #include "ModalDriver.h"
+#include "ScratchDirectory.h"
 #include "ports/JackPeers.h"
 #include "ports/JackServer.h"
 #include "ports/QtUiThread.h"
@@ -134,6 +135,7 @@ TEST_F(EndToEndJackTest, InstrumentSliderSendsATwoByteProgramChange) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    marovane::testing::ScratchDirectory scratch;  // where the window makes its "Beats" folder
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new marovane::testing::JackServer);
     return marovane::testing::JackServer::exitStatus(RUN_ALL_TESTS());

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -22,5 +25,27 @@ inline void onNextModal(std::function<void(QWidget*)> act) {
     });
     poll->start();
 }
+
+// The user reading every message box that shows while this lives: each text
+// is kept, in order, and each box closed with its OK button. A box that is
+// not a message box is left alone.
+class MessageBoxReader {
+public:
+    MessageBoxReader() {
+        poll_.setInterval(5);
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            texts << box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        poll_.start();
+    }
+
+    QStringList texts;
+
+private:
+    QTimer poll_;
+};
 
 }  // namespace marovane::testing

@@ -1,12 +1,12 @@
-#include <QApplication>
+#include "ui/Application.h"
 
 #include <gtest/gtest.h>
 
-// Window tests need one application object for the whole run, and no
-// display: they run on Qt's offscreen platform unless told otherwise.
+// Window tests need the program's application object for the whole run, and
+// no display: they run on Qt's offscreen platform unless told otherwise.
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    marovane::Application app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,7 +1,5 @@
 #include "ModalDriver.h"
-#include "ports/LoopbackBackend.h"
-#include "ports/QtUiThread.h"
-#include "ui/frmMain.h"
+#include "WindowTest.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,17 +19,8 @@ namespace {
 
 using Bytes = std::vector<std::vector<unsigned char>>;
 
-class frmMainTest : public ::testing::Test {
+class frmMainTest : public testing::WindowTest {
 protected:
-    LoopbackBackend midi;
-    QtUiThread ui;
-    std::unique_ptr<frmMain> window;
-
-    void SetUp() override {
-        midi.inputs = {"Keys", "Pads"};
-        midi.outputs = {"Synth A"};
-        window = std::make_unique<frmMain>(midi, ui);
-    }
     // The user leaves the next setup dialog with Ok or Cancel, having chosen
     // these entries.
     void answerSetup(bool ok, int inEntry = 0, int outEntry = 0) {
@@ -53,21 +42,6 @@ protected:
         return shown;
     }
 };
-
-TEST_F(frmMainTest, ControlsSitWhereTheLayoutPutsThem) {
-    const std::pair<QWidget*, QRect> places[] = {
-        {window->Command1, QRect(24, 24, 57, 41)},       {window->stopbutton, QRect(24, 80, 57, 41)},
-        {window->message, QRect(168, 24, 97, 25)},       {window->data2, QRect(168, 104, 97, 25)},
-        {window->arpegiate, QRect(536, 0, 97, 25)},      {window->intervalscroll, QRect(352, 8, 153, 9)},
-        {window->notescroll, QRect(352, 56, 153, 9)},    {window->beatbutton, QRect(104, 192, 105, 25)},
-        {window->instruslide, QRect(528, 216, 17, 121)}, {window->label1, QRect(552, 280, 65, 17)},
-        {window->beatbox[0], QRect(104, 224, 17, 17)},   {window->beatbox[15], QRect(464, 224, 17, 17)},
-        {window->beatbox[64], QRect(104, 320, 17, 17)},  {window->beatbox[79], QRect(464, 320, 17, 17)},
-    };
-    for (const auto& [widget, rect] : places) {
-        EXPECT_EQ(widget->geometry(), rect) << widget->metaObject()->className();
-    }
-}
 
 TEST_F(frmMainTest, PortsStayClosedUntilTheSetupOpensThem) {
     EXPECT_EQ(window->MIDIInput1.State(), 0);

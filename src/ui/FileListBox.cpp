@@ -1,0 +1,31 @@
+#include "FileListBox.h"
+
+#include <QDir>
+
+namespace marovane {
+
+FileListBox::FileListBox(const QString& pattern, QWidget* parent) : QListWidget(parent), pattern_(pattern) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+void FileListBox::setPath(const QString& folder) {
+    folder_ = folder;
+    refresh();
+}
+
+void FileListBox::refresh() {
+    const int selected = listIndex();
+    const QString kept = selected >= 0 ? item(selected)->text() : QString();
+    clear();
+    // Hidden files count: a pattern saved under an empty name is ".txt".
+    addItems(QDir(folder_).entryList({pattern_}, QDir::Files | QDir::Hidden, QDir::Name));
+    const QList<QListWidgetItem*> same = findItems(kept, Qt::MatchExactly);
+    if (!kept.isEmpty() && !same.isEmpty()) same.first()->setSelected(true);
+}
+
+int FileListBox::listIndex() const {
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+}  // namespace marovane

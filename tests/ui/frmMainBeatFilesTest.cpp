@@ -1,0 +1,197 @@
+#include "ModalDriver.h"
+#include "WindowTest.h"
+#include "ui/FileListBox.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace marovane {
+namespace {
+
+using testing::MessageBoxReader;
+
+class frmMainBeatFilesTest : public testing::WindowTest {
+protected:
+    static void writeFile(const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    static QByteArray readFile(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // Lines of one value each, as the program writes them.
+    static QByteArray lines(std::vector<int> values) {
+        QByteArray bytes;
+        for (int value : values) bytes += QByteArray::number(value) + "\r\n";
+        return bytes;
+    }
+    std::vector<Qt::CheckState> grid() {
+        std::vector<Qt::CheckState> states;
+        for (QCheckBox* box : window->beatbox) states.push_back(box->checkState());
+        return states;
+    }
+    // Selects a file of the list (after reading the folder again) and opens it.
+    QStringList open(const QString& name) {
+        window->File1->refresh();
+        const auto found = window->File1->findItems(name, Qt::MatchExactly);
+        if (!found.isEmpty()) found.first()->setSelected(true);
+        return click(window->openbutton);
+    }
+    QStringList save(const QString& name) {
+        window->savename->setText(name);
+        return click(window->savebutton);
+    }
+    QStringList click(QPushButton* button) {
+        MessageBoxReader reader;
+        QTest::mouseClick(button, Qt::LeftButton);
+        return reader.texts;
+    }
+    void playBeats() {
+        window->performance.beatbutton_Click();
+        window->performance.arpegiate_Click();  // arpeggio on, beat mode off again, the clock running
+        ASSERT_TRUE(window->arptimer.Enabled());
+    }
+    void expectStopped() {
+        EXPECT_FALSE(window->arptimer.Enabled());
+        EXPECT_FALSE(window->performance.state.arpmode);
+        EXPECT_EQ(window->performance.state.beatmode, 0);
+        EXPECT_EQ(window->arpegiate->text(), "Arpegiate");
+        EXPECT_EQ(window->beatbutton->text(), "Beat Mode");
+    }
+};
+
+TEST_F(frmMainBeatFilesTest, SaveWritesTheGridThenReportsThenListsTheFile) {
+    window->beatbox[0]->setChecked(true);
+    window->beatbox[8]->setChecked(true);
+    window->beatbox[79]->setCheckState(Qt::PartiallyChecked);
+    playBeats();
+    int listedWhileShown = -1;
+    testing::onNextModal([&](QWidget* modal) {
+        listedWhileShown = window->File1->count();
+        static_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+    });
+    QTest::mouseClick(window->savebutton, Qt::LeftButton);
+    expectStopped();
+    EXPECT_EQ(listedWhileShown, 0);  // the list is read again once the message is closed
+    std::vector<int> values(80, 0);
+    values[0] = values[8] = 1;
+    values[79] = 2;
+    EXPECT_EQ(readFile("Beats/Save Name.txt"), lines(values));
+    ASSERT_EQ(window->File1->count(), 1);
+    EXPECT_EQ(window->File1->item(0)->text(), "Save Name.txt");
+
+    // Names are kept as typed: an empty one, one that ends in ".txt" already.
+    EXPECT_EQ(save(""), QStringList{"File Saved as . Have fun."});
+    EXPECT_EQ(save("groove.txt"), QStringList{"File Saved as groove.txt. Have fun."});
+    EXPECT_EQ(readFile("Beats/.txt").size(), 240);
+    EXPECT_EQ(readFile("Beats/groove.txt.txt").size(), 240);
+    EXPECT_EQ(window->File1->count(), 3);
+}
+
+TEST_F(frmMainBeatFilesTest, OpenSetsTheBoxesOfAGoodFileAndShowsNothing) {
+    std::vector<int> values(80, 0);
+    values[3] = 1;
+    values[40] = 2;
+    writeFile("Beats/full.txt", lines(values));
+    writeFile("Beats/short.txt", lines(std::vector<int>(40, 1)));
+    window->beatbox[0]->setChecked(true);
+    window->beatbox[79]->setChecked(true);
+    playBeats();
+
+    EXPECT_TRUE(open("full.txt").isEmpty());
+    expectStopped();
+    std::vector<Qt::CheckState> expected(80, Qt::Unchecked);
+    expected[3] = Qt::Checked;
+    expected[40] = Qt::PartiallyChecked;
+    EXPECT_EQ(grid(), expected);
+
+    // Forty values set only the first forty boxes.
+    EXPECT_TRUE(open("short.txt").isEmpty());
+    std::fill(expected.begin(), expected.begin() + 40, Qt::Checked);
+    EXPECT_EQ(grid(), expected);
+
+    // A dimmed box is saved back as 2; a click never dims a box.
+    EXPECT_EQ(save("again").size(), 1);
+    EXPECT_EQ(readFile("Beats/again.txt").mid(40 * 3, 3), "2\r\n");
+    for (Qt::CheckState after : {Qt::Checked, Qt::Unchecked, Qt::Checked}) {
+        QTest::mouseClick(window->beatbox[40], Qt::LeftButton);
+        EXPECT_EQ(window->beatbox[40]->checkState(), after);
+    }
+}
+
+TEST_F(frmMainBeatFilesTest, AFailedOpenChangesNoBoxAndLeavesThePerformanceStopped) {
+    std::vector<int> badTenth(80, 1);
+    badTenth[9] = 3;
+    writeFile("Beats/bad value.txt", lines(badTenth));
+    writeFile("Beats/too long.txt", lines(std::vector<int>(81, 1)));
+    writeFile("Beats/blank line after.txt", lines(std::vector<int>(80, 1)) + "\r\n");
+    window->beatbox[5]->setChecked(true);
+    const std::vector<Qt::CheckState> before = grid();
+
+    for (const char* name : {"bad value.txt", "too long.txt", "blank line after.txt"}) {
+        SCOPED_TRACE(name);
+        playBeats();
+        EXPECT_EQ(open(name), QStringList{"file error"});
+        expectStopped();
+        EXPECT_EQ(grid(), before);
+    }
+    // Nothing selected, and a listed file that has gone since.
+    window->File1->clearSelection();
+    EXPECT_EQ(click(window->openbutton), QStringList{"file error"});
+    window->File1->item(0)->setSelected(true);
+    QFile::remove("Beats/" + window->File1->item(0)->text());
+    EXPECT_EQ(click(window->openbutton), QStringList{"file error"});
+    EXPECT_EQ(grid(), before);
+
+    // Double-clicking an entry loads nothing; after all this a good file opens.
+    writeFile("Beats/good.txt", lines(std::vector<int>(80, 0)));
+    window->File1->refresh();
+    auto* good = window->File1->findItems("good.txt", Qt::MatchExactly).first();
+    QTest::mouseDClick(window->File1->viewport(), Qt::LeftButton, {}, window->File1->visualItemRect(good).center());
+    EXPECT_EQ(grid(), before);
+    EXPECT_TRUE(open("good.txt").isEmpty());
+    EXPECT_EQ(grid(), std::vector<Qt::CheckState>(80, Qt::Unchecked));
+}
+
+TEST_F(frmMainBeatFilesTest, NamesThatLeaveTheFolderAreRefusedAndWriteNothing) {
+    QDir().mkpath("Beats/sub");
+    for (const QString& name : QStringList{"sub/x", "../escaped", "..", ".", QString("a") + QChar(0) + "b"}) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(save(name), QStringList{"file error"});
+    }
+    EXPECT_TRUE(QDir("Beats/sub").isEmpty());
+    EXPECT_FALSE(QFile::exists("escaped.txt"));
+    EXPECT_EQ(QDir("Beats").entryList(QDir::Files | QDir::Hidden), QStringList{});
+}
+
+TEST_F(frmMainBeatFilesTest, SavingOverAFileReplacesItWhole) {
+    writeFile("Beats/take.txt", QByteArray("1\r\n").repeated(80) + "notes of my own\r\n");
+    EXPECT_EQ(save("take"), QStringList{"File Saved as take. Have fun."});
+    EXPECT_EQ(readFile("Beats/take.txt"), lines(std::vector<int>(80, 0)));
+}
+
+TEST(frmMainWithoutBeatsFolder, OpensAndBothButtonsAnswerFileError) {
+    testing::ScratchDirectory scratch;
+    {
+        QFile blocker("Beats");  // a plain file where the folder would go
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    LoopbackBackend midi;
+    QtUiThread ui;
+    frmMain window(midi, ui);
+    EXPECT_EQ(window.File1->count(), 0);
+    for (QPushButton* button : {window.savebutton, window.openbutton}) {
+        MessageBoxReader reader;
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(reader.texts, QStringList{"file error"});
+    }
+    EXPECT_EQ(QFileInfo("Beats").size(), 0);
+}
+
+}  // namespace
+}  // namespace marovane
