@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev librtmidi-dev
+  qt6-base-dev librtmidi-dev libjack-jackd2-dev
   libgtest-dev jackd2
   fonts-dejavu-core
 )

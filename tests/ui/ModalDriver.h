@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -22,5 +24,25 @@ inline void onNextModal(std::function<void(QWidget*)> act) {
     });
     poll->start();
 }
+
+// The user reading every message box that shows while this lives, and
+// pressing OK.
+class MessageBoxReader {
+public:
+    MessageBoxReader() {
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            read_ << box->text();
+            box->accept();
+        });
+        poll_.start(5);
+    }
+    const QStringList& read() const { return read_; }
+
+private:
+    QTimer poll_;
+    QStringList read_;
+};
 
 }  // namespace marovane::testing
