@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev librtmidi-dev
+  qt6-base-dev librtmidi-dev libjack-jackd2-dev
   libgtest-dev jackd2
   clang libclang-rt-14-dev  # the pattern reader's fuzz test (libFuzzer)
   fonts-dejavu-core fonts-liberation2

@@ -1,11 +1,21 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Marovane in build/ with warnings as errors
-# and runs every test. The MIDI tests start a JACK server of their own.
+# and runs every test; then builds it again in build-sanitize/ with the
+# address and undefined-behaviour sanitizers and runs every test once more.
+# The MIDI tests start a JACK server of their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+
+run_tests() {
+  (cd "$1" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 120 -j"$(nproc)")
+}
+
 cmake -S . -B build -DMAROVANE_WERROR=ON
 cmake --build build -j"$(nproc)"
-cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 120 -j"$(nproc)"
+run_tests build
+
+cmake -S . -B build-sanitize -DMAROVANE_WERROR=ON -DMAROVANE_SANITIZE=ON
+cmake --build build-sanitize -j"$(nproc)"
+run_tests build-sanitize

@@ -2,33 +2,25 @@
 
 namespace marovane {
 
-InputQueue::InputQueue(UiThread& ui, std::function<void()> wake) : ui_(ui), wake_(std::move(wake)) {}
+InputQueue::InputQueue(UiThread& ui, std::function<void()> wake)
+    : wake_(UiWake::create(ui, std::move(wake))), messages_(capacity) {}
 
 void InputQueue::received(const unsigned char* bytes, std::size_t size) {
     if (size == 0) return;
     {
         std::lock_guard lock(mutex_);
         if (!accepting_) return;
-        if (messages_.size() >= capacity) {
+        if (size_ == capacity) {
             if (overflowReported_) return;
             overflowed_ = overflowReported_ = true;
         } else {
-            messages_.push_back(fromWire(bytes, size));
+            messages_[(first_ + size_) % capacity] = fromWire(bytes, size);
+            ++size_;
         }
-        if (wakePending_) return;
-        wakePending_ = true;
     }
     // One wake-up per batch: whatever arrives before the UI thread has run it
     // is handled in the same run.
-    ui_.post([weak = weak_from_this()] {
-        if (auto queue = weak.lock()) {
-            {
-                std::lock_guard lock(queue->mutex_);
-                queue->wakePending_ = false;
-            }
-            queue->wake_();
-        }
-    });
+    wake_->raise();
 }
 
 void InputQueue::setAccepting(bool accepting) {
@@ -38,23 +30,24 @@ void InputQueue::setAccepting(bool accepting) {
 
 std::size_t InputQueue::size() const {
     std::lock_guard lock(mutex_);
-    return messages_.size();
+    return size_;
 }
 
 ShortMessage InputQueue::front() const {
     std::lock_guard lock(mutex_);
-    return messages_.empty() ? ShortMessage{} : messages_.front();
+    return size_ == 0 ? ShortMessage{} : messages_[first_];
 }
 
 void InputQueue::popFront() {
     std::lock_guard lock(mutex_);
-    if (messages_.empty()) return;
-    messages_.pop_front();
+    if (size_ == 0) return;
+    first_ = (first_ + 1) % capacity;
+    --size_;
 }
 
 void InputQueue::clear() {
     std::lock_guard lock(mutex_);
-    messages_.clear();
+    first_ = size_ = 0;
     overflowReported_ = false;
 }
 

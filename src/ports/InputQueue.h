@@ -2,23 +2,27 @@
 
 #include "MidiBackend.h"
 #include "ShortMessage.h"
-#include "UiThread.h"
+#include "UiWake.h"
 
 #include <cstddef>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace marovane {
 
 // The waiting messages of an input, filled on the back end's thread and read
-// on the UI thread. Bounded: when full, new messages are dropped, and the
+// on the UI thread. Bounded, and allocated once, so that the back end's
+// thread never allocates: when full, new messages are dropped, and the
 // overflow is reported once until the queue is cleared (the port reopened),
 // so that a flood cannot bury the user in reports.
-class InputQueue : public ReceiveSink, public std::enable_shared_from_this<InputQueue> {
+class InputQueue : public ReceiveSink {
 public:
-    static constexpr std::size_t capacity = 4096;
+    // A JACK client can deliver some 2,700 messages per process cycle (about
+    // a millisecond), faster than the UI thread passes them on; the queue
+    // holds a burst of ten thousand with room to spare.
+    static constexpr std::size_t capacity = 16384;
 
     // wake runs on the UI thread after messages (or an overflow) arrived.
     InputQueue(UiThread& ui, std::function<void()> wake);
@@ -35,12 +39,13 @@ public:
     bool takeOverflow();
 
 private:
-    UiThread& ui_;
-    std::function<void()> wake_;
+    std::shared_ptr<UiWake> wake_;
     mutable std::mutex mutex_;
-    std::deque<ShortMessage> messages_;
+    // A ring: size_ messages from index first_ on.
+    std::vector<ShortMessage> messages_;
+    std::size_t first_ = 0;
+    std::size_t size_ = 0;
     bool accepting_ = false;
-    bool wakePending_ = false;
     bool overflowed_ = false;
     bool overflowReported_ = false;
 };

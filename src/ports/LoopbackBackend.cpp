@@ -1,26 +1,61 @@
 #include "LoopbackBackend.h"
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 namespace marovane {
 
-class LoopbackBackend::Input : public InputConnection {
+struct LoopbackBackend::Cause {
+    PortError error;
+    bool told = false;
+};
+
+// What every loopback connection has: its device, its change sink and,
+// once it failed, the cause.
+class LoopbackBackend::Link {
 public:
-    Input(LoopbackBackend& owner, std::string device, ReceiveSink& sink)
-        : owner_(owner), device_(std::move(device)), sink_(sink) {}
+    Link(LoopbackBackend& owner, std::string device, ChangeSink& changes)
+        : owner_(owner), device_(std::move(device)), changes_(changes) {
+        std::lock_guard lock(owner_.mutex_);
+        owner_.links_.push_back(this);
+    }
+    ~Link() {
+        std::lock_guard lock(owner_.mutex_);
+        std::erase(owner_.links_, this);
+    }
+
+    std::optional<PortError> failure() {
+        std::lock_guard lock(owner_.mutex_);
+        if (!cause_) return std::nullopt;
+        if (std::exchange(cause_->told, true)) return PortError{0, cause_->error.text};
+        return cause_->error;
+    }
+
+    LoopbackBackend& owner_;
+    const std::string device_;
+    ChangeSink& changes_;
+    std::shared_ptr<Cause> cause_;
+};
+
+class LoopbackBackend::Input : public InputConnection, public Link {
+public:
+    Input(LoopbackBackend& owner, std::string device, ReceiveSink& sink, ChangeSink& changes)
+        : Link(owner, std::move(device), changes), sink_(sink) {}
     ~Input() override {
         std::lock_guard lock(owner_.mutex_);
         if (owner_.input_ == this) owner_.input_ = nullptr;
     }
+    std::optional<PortError> failure() override { return Link::failure(); }
 
-    LoopbackBackend& owner_;
-    std::string device_;
     ReceiveSink& sink_;
 };
 
-class LoopbackBackend::Output : public OutputConnection {
+class LoopbackBackend::Output : public OutputConnection, public Link {
 public:
-    Output(LoopbackBackend& owner, std::string device) : owner_(owner), device_(std::move(device)) {}
+    using Link::Link;
+
+    std::optional<PortError> failure() override { return Link::failure(); }
 
     PortError send(const std::vector<unsigned char>& bytes) override {
         std::lock_guard lock(owner_.mutex_);
@@ -28,10 +63,6 @@ public:
         owner_.sent_.push_back({device_, bytes});
         return {};
     }
-
-private:
-    LoopbackBackend& owner_;
-    std::string device_;
 };
 
 namespace {
@@ -40,24 +71,24 @@ bool listed(const std::vector<std::string>& devices, const std::string& device) 
 }
 }  // namespace
 
-Opened<InputConnection> LoopbackBackend::openInput(const std::string& device, ReceiveSink& sink) {
+Opened<InputConnection> LoopbackBackend::openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) {
     if (failOpen.code != 0) return {nullptr, failOpen};
     if (!listed(inputs, device)) return {nullptr, {ErrorNoSuchDevice, "no input " + device}};
-    auto input = std::make_unique<Input>(*this, device, sink);
+    auto input = std::make_unique<Input>(*this, device, sink, changes);
     std::lock_guard lock(mutex_);
     input_ = input.get();
     return {std::move(input), {}};
 }
 
-Opened<OutputConnection> LoopbackBackend::openOutput(const std::string& device) {
+Opened<OutputConnection> LoopbackBackend::openOutput(const std::string& device, ChangeSink& changes) {
     if (failOpen.code != 0) return {nullptr, failOpen};
     if (!listed(outputs, device)) return {nullptr, {ErrorNoSuchDevice, "no output " + device}};
-    return {std::make_unique<Output>(*this, device), {}};
+    return {std::make_unique<Output>(*this, device, changes), {}};
 }
 
-Opened<OutputConnection> LoopbackBackend::openVirtualOutput() {
+Opened<OutputConnection> LoopbackBackend::openVirtualOutput(ChangeSink& changes) {
     if (failOpen.code != 0) return {nullptr, failOpen};
-    return {std::make_unique<Output>(*this, std::string{}), {}};
+    return {std::make_unique<Output>(*this, std::string{}, changes), {}};
 }
 
 bool LoopbackBackend::receive(const std::vector<unsigned char>& bytes) {
@@ -65,6 +96,16 @@ bool LoopbackBackend::receive(const std::vector<unsigned char>& bytes) {
     if (!input_) return false;
     input_->sink_.received(bytes.data(), bytes.size());
     return true;
+}
+
+void LoopbackBackend::fail(const std::string& device, const PortError& cause) {
+    std::lock_guard lock(mutex_);
+    const auto shared = std::make_shared<Cause>(Cause{cause});
+    for (Link* link : links_) {
+        if (!device.empty() && link->device_ != device) continue;
+        link->cause_ = shared;
+        link->changes_.systemChanged();
+    }
 }
 
 std::string LoopbackBackend::openInputDevice() const {

@@ -31,13 +31,18 @@ public:
     std::vector<std::string> outputDevices() override { return outputs; }
     std::string virtualOutputName() override { return "Loopback virtual output"; }
 
-    Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink) override;
-    Opened<OutputConnection> openOutput(const std::string& device) override;
-    Opened<OutputConnection> openVirtualOutput() override;
+    Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) override;
+    Opened<OutputConnection> openOutput(const std::string& device, ChangeSink& changes) override;
+    Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
 
     // Delivers a message to the open input, as the back end's thread would.
     // Returns false when no input is open.
     bool receive(const std::vector<unsigned char>& bytes);
+    // Makes the connections open now to `device` fail with `cause`, as a
+    // device that went would, or all of them when `device` is empty, as a
+    // stopped system would; then tells them, as the back end's thread would.
+    // One cause is told once: the first connection to ask gets its code.
+    void fail(const std::string& device, const PortError& cause);
 
     // The device of the open input, or empty.
     std::string openInputDevice() const;
@@ -47,11 +52,14 @@ public:
     void clearSent();
 
 private:
+    class Link;
     class Input;
     class Output;
+    struct Cause;
 
     mutable std::mutex mutex_;
     Input* input_ = nullptr;
+    std::vector<Link*> links_;
     std::vector<Sent> sent_;
 };
 

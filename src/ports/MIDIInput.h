@@ -36,6 +36,7 @@ public:
 
 protected:
     std::vector<std::string> listDevices() override;
+    void connectionChanged() override;
 
 private:
     ShortMessage current() const;
@@ -43,7 +44,7 @@ private:
     void close();
     void raiseWaiting();
 
-    std::shared_ptr<InputQueue> queue_;
+    InputQueue queue_;
     // Declared after the queue: the connection (and the back end's thread
     // that feeds the queue) goes first.
     std::unique_ptr<InputConnection> connection_;

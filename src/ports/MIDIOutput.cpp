@@ -42,11 +42,11 @@ void MIDIOutput::open() {
     close();
     Opened<OutputConnection> opened;
     if (DeviceID() == -1) {
-        opened = backend_.openVirtualOutput();
+        opened = backend_.openVirtualOutput(*changes_);
     } else {
         std::string device;
         if (!selectedDevice(device, "output")) return;
-        opened = backend_.openOutput(device);
+        opened = backend_.openOutput(device, *changes_);
     }
     if (!opened.connection) {
         raiseError(opened.error);
@@ -58,11 +58,21 @@ void MIDIOutput::open() {
 
 void MIDIOutput::close() {
     // A synthesiser must not drone on after the program let go of it.
-    if (connection_) {
-        for (const auto& ending : sounding_.endings()) put(ending);
+    for (const auto& ending : sounding_.endings()) {
+        if (!connection_) break;  // it failed meanwhile
+        put(ending);
     }
+    abandon();
+}
+
+void MIDIOutput::abandon() {
     connection_.reset();
+    sounding_ = {};
     state_ = StateClosed;
+}
+
+void MIDIOutput::connectionChanged() {
+    dropIfFailed(connection_.get(), [this] { abandon(); });
 }
 
 void MIDIOutput::sendCurrent() {
@@ -82,7 +92,9 @@ void MIDIOutput::put(const ShortMessage& message) {
     }
     const PortError error = connection_->send(*bytes);
     if (error.code != 0) {
-        raiseError(error);
+        // A send that failed because the connection did is that failure,
+        // which is reported once, not once per message.
+        if (!dropIfFailed(connection_.get(), [this] { abandon(); })) raiseError(error);
         return;
     }
     sounding_.track(message);

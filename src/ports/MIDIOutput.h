@@ -13,10 +13,12 @@ namespace marovane {
 // A message goes on the wire only when its status is 128..255 and every data
 // byte its status puts on the wire is 0..127; anything else is refused
 // (Error code ErrorNotDone) rather than clamped or masked into another note.
-// Closing first ends every note that this port started and that still sounds.
+// Closing first ends every note that this port started and that still sounds;
+// a connection that failed (its device or the MIDI system gone) is let go of
+// at once, and the failure reported.
 class MIDIOutput : public MIDIPort<MidiOutputPort> {
 public:
-    explicit MIDIOutput(MidiBackend& backend) : MIDIPort(backend) {}
+    MIDIOutput(MidiBackend& backend, UiThread& ui) : MIDIPort(backend, ui) {}
     ~MIDIOutput() override;
 
     void setMessage(std::int16_t status) override { message_.status = status; }
@@ -28,10 +30,13 @@ public:
 protected:
     std::vector<std::string> listDevices() override;
     std::string extraDeviceName(std::int16_t id) override;
+    void connectionChanged() override;
 
 private:
     void open();
     void close();
+    // Lets go of a failed connection: nothing more can be sent on it.
+    void abandon();
     void sendCurrent();
     void put(const ShortMessage& message);
 

@@ -50,6 +50,17 @@ void MIDIPort<PortInterface>::raiseError(std::int16_t code, const std::string& t
     if (onError) onError(code, text);
 }
 
+template <class PortInterface>
+bool MIDIPort<PortInterface>::dropIfFailed(Connection* connection, const std::function<void()>& drop) {
+    if (!connection) return false;
+    const auto failure = connection->failure();
+    if (!failure) return false;
+    // Closed before the report, whose handler may run other handlers.
+    drop();
+    if (failure->code != 0) raiseError(*failure);
+    return true;
+}
+
 template class MIDIPort<MidiInputPort>;
 template class MIDIPort<MidiOutputPort>;
 

@@ -3,9 +3,11 @@
 #include "MidiBackend.h"
 #include "MidiPorts.h"
 #include "PortCodes.h"
+#include "UiWake.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,7 +37,8 @@ public:
     ErrorHandler onError;
 
 protected:
-    explicit MIDIPort(MidiBackend& backend) : backend_(backend) {}
+    MIDIPort(MidiBackend& backend, UiThread& ui)
+        : backend_(backend), changes_(UiWake::create(ui, [this] { connectionChanged(); })) {}
 
     virtual std::vector<std::string> listDevices() = 0;
     // Name of a device that is not in the listing (the output's -1), or empty.
@@ -47,7 +50,16 @@ protected:
     void raiseError(std::int16_t code, const std::string& text);
     void raiseError(const PortError& error) { raiseError(error.code, error.text); }
 
+    // On the UI thread, after the back end said the open connection may have
+    // failed.
+    virtual void connectionChanged() = 0;
+    // Whether `connection` has failed; if so, `drop` lets go of it without
+    // sending anything more, and then the cause is reported.
+    bool dropIfFailed(Connection* connection, const std::function<void()>& drop);
+
     MidiBackend& backend_;
+    // Passed to the back end with every open.
+    std::shared_ptr<UiWake> changes_;
     std::int16_t state_ = StateClosed;
 
 private:

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,24 +18,38 @@ public:
     virtual void received(const unsigned char* bytes, std::size_t size) = 0;
 };
 
-// An open input device. Destroying it closes the device; once the destructor
-// has returned, the sink is never called again.
-class InputConnection {
+// Hears that the MIDI system changed in a way that may have cost an open
+// connection its device, or the whole system. Called on the back end's own
+// threads, so implementations only hand the news on to the UI thread, which
+// then asks the connection's failure().
+class ChangeSink {
 public:
-    virtual ~InputConnection() = default;
+    virtual ~ChangeSink() = default;
+    virtual void systemChanged() = 0;
 };
 
-// An open output device. Destroying it closes the device.
-class OutputConnection {
+// An open device. Destroying it closes the device; once the destructor has
+// returned, its sinks are never called again.
+class Connection {
 public:
-    virtual ~OutputConnection() = default;
+    virtual ~Connection() = default;
+    // Why the connection no longer works, or nothing while it does. When one
+    // cause (the system stopping) takes several connections, only the first
+    // to ask gets its code; the others get code 0, so that it is told once.
+    virtual std::optional<PortError> failure() { return std::nullopt; }
+};
+
+class InputConnection : public Connection {};
+
+class OutputConnection : public Connection {
+public:
     // Puts one complete message on the wire; an empty result means it left.
     virtual PortError send(const std::vector<unsigned char>& bytes) = 0;
 };
 
-template <class Connection>
+template <class Kind>
 struct Opened {
-    std::unique_ptr<Connection> connection;  // null when the open failed
+    std::unique_ptr<Kind> connection;  // null when the open failed
     PortError error;
 };
 
@@ -52,10 +67,11 @@ public:
     // Display name of the program's own virtual output port.
     virtual std::string virtualOutputName() = 0;
 
-    virtual Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink) = 0;
-    virtual Opened<OutputConnection> openOutput(const std::string& device) = 0;
+    // `changes` hears of anything that may have made the connection fail.
+    virtual Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) = 0;
+    virtual Opened<OutputConnection> openOutput(const std::string& device, ChangeSink& changes) = 0;
     // A port of the program's own that other clients connect to.
-    virtual Opened<OutputConnection> openVirtualOutput() = 0;
+    virtual Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) = 0;
 };
 
 }  // namespace marovane

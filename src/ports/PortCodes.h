@@ -32,7 +32,9 @@ enum PortErrorCode : std::int16_t {
     ErrorSendFailed = 4,
     ErrorQueueFull = 5,
     ErrorUnknownAction = 6,
+    ErrorSystemStopped = 7,  // the MIDI system went away while in use
     ErrorNotDone = 8,
+    ErrorDeviceGone = 9,  // the device of an open port went away
 };
 
 struct PortError {

@@ -1,5 +1,7 @@
 #include "RtMidiBackend.h"
 
+#include "JackWatch.h"
+
 #include <RtMidi.h>
 
 #include <chrono>
@@ -118,21 +120,53 @@ void openListed(RtMidi& midi, RtMidi::Api api, RtMidiReports& reports, const std
                     std::string("The MIDI ") + direction + " device \"" + device + "\" is no longer there."};
 }
 
+// What a connection under JACK shares with the watch: its change sink is
+// told while it is open, and its failure is the watch's to tell. Under ALSA
+// there is no watch and a connection never fails.
+class Watched {
+public:
+    Watched(std::shared_ptr<JackWatch> watch, ChangeSink& changes, std::optional<std::string> device)
+        : watch_(std::move(watch)), changes_(changes), device_(std::move(device)) {}
+    // Once the device is open.
+    void startWatching() {
+        if (watch_) watch_->add(changes_);
+    }
+    // First thing when closing: the news of its own closing is not for it.
+    void stopWatching() {
+        if (watch_) watch_->remove(changes_);
+    }
+    std::optional<PortError> failure(const char* direction) {
+        if (!watch_) return std::nullopt;
+        return watch_->failure(device_ ? &*device_ : nullptr, direction);
+    }
+
+protected:
+    std::shared_ptr<JackWatch> watch_;
+
+private:
+    ChangeSink& changes_;
+    const std::optional<std::string> device_;
+};
+
 // The constructors open the port and throw a PortError when that fails, so
 // that a connection that exists is an open one.
-class RtInput final : public InputConnection {
+class RtInput final : public InputConnection, private Watched {
 public:
-    RtInput(RtMidi::Api api, const std::string& device, ReceiveSink& sink) : sink_(&sink), midi_(api, kInputClient) {
+    RtInput(RtMidi::Api api, const std::string& device, ReceiveSink& sink, std::shared_ptr<JackWatch> watch,
+            ChangeSink& changes)
+        : Watched(std::move(watch), changes, device), sink_(&sink), midi_(api, kInputClient) {
         reports_.watch(midi_);
         midi_.ignoreTypes(true, true, true);
         midi_.setCallback(&RtInput::deliver, this);
         openListed(midi_, api, reports_, device, kInputPort, "input");
+        startWatching();
     }
 
     // RtMidi's cancelCallback() is not synchronised with its JACK thread,
     // which may then call a null callback; the sink is detached under the
     // lock instead, which also waits out a message being delivered.
     ~RtInput() override {
+        stopWatching();
         {
             std::lock_guard lock(mutex_);
             sink_ = nullptr;
@@ -142,6 +176,8 @@ public:
         } catch (...) {
         }
     }
+
+    std::optional<PortError> failure() override { return Watched::failure("input"); }
 
 private:
     // Runs on RtMidi's thread.
@@ -159,10 +195,12 @@ private:
     RtMidiIn midi_;
 };
 
-class RtOutput final : public OutputConnection {
+class RtOutput final : public OutputConnection, private Watched {
 public:
     // Without a device, opens the program's own virtual port.
-    RtOutput(RtMidi::Api api, const std::optional<std::string>& device) : midi_(api, kOutputClient) {
+    RtOutput(RtMidi::Api api, const std::optional<std::string>& device, std::shared_ptr<JackWatch> watch,
+             ChangeSink& changes)
+        : Watched(std::move(watch), changes, device), midi_(api, kOutputClient) {
         reports_.watch(midi_);
         if (device) {
             openListed(midi_, api, reports_, *device, kOutputPort, "output");
@@ -171,6 +209,8 @@ public:
             midi_.openVirtualPort(kOutputPort);
             throwIfFailed(reports_, ErrorOpenFailed);
         }
+        if (watch_) pace_.emplace(*watch_);
+        startWatching();
     }
 
     // Under JACK the last messages sent may still wait in RtMidi's buffer for
@@ -178,17 +218,27 @@ public:
     // frees that buffer before it closes the JACK client, while a cycle may
     // still be reading it; once the port is closed, later cycles leave the
     // buffer alone. So: let the cycles send, close, let a running cycle end.
+    // Without a server there are no cycles to wait for.
     ~RtOutput() override {
+        stopWatching();
         const RtMidi::Api api = midi_.getCurrentApi();
-        letJackCatchUp(api);
+        const bool cycling = !watch_ || !watch_->serverGone();
+        if (cycling) letJackCatchUp(api);
         try {
             midi_.closePort();
         } catch (...) {
         }
-        letJackCatchUp(api);
+        if (cycling) letJackCatchUp(api);
     }
 
+    std::optional<PortError> failure() override { return Watched::failure("output"); }
+
     PortError send(const std::vector<unsigned char>& bytes) override {
+        // Also keeps RtMidi from waiting forever for room in its buffer
+        // that a server which is gone never makes.
+        if (pace_ && !pace_->beforeSend()) {
+            return {ErrorSendFailed, "The MIDI message was not sent: the JACK server has stopped running cycles."};
+        }
         try {
             reports_.clear();
             midi_.sendMessage(bytes.data(), bytes.size());
@@ -200,6 +250,7 @@ public:
     }
 
 private:
+    std::optional<SendPace> pace_;
     RtMidiReports reports_;
     RtMidiOut midi_;
 };
@@ -230,22 +281,33 @@ std::vector<std::string> RtMidiBackend::outputDevices() {
 
 std::string RtMidiBackend::virtualOutputName() { return kOutputPort; }
 
-Opened<InputConnection> RtMidiBackend::openInput(const std::string& device, ReceiveSink& sink) {
+Opened<InputConnection> RtMidiBackend::openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) {
     if (!findSystem()) return {nullptr, noSystem()};
-    return openNew<InputConnection, RtInput>(rtApi(system_), device, sink);
+    return openNew<InputConnection, RtInput>(rtApi(system_), device, sink, watch_, changes);
 }
 
-Opened<OutputConnection> RtMidiBackend::openOutput(const std::string& device) {
+Opened<OutputConnection> RtMidiBackend::openOutput(const std::string& device, ChangeSink& changes) {
     if (!findSystem()) return {nullptr, noSystem()};
-    return openNew<OutputConnection, RtOutput>(rtApi(system_), std::optional(device));
+    return openNew<OutputConnection, RtOutput>(rtApi(system_), std::optional(device), watch_, changes);
 }
 
-Opened<OutputConnection> RtMidiBackend::openVirtualOutput() {
+Opened<OutputConnection> RtMidiBackend::openVirtualOutput(ChangeSink& changes) {
     if (!findSystem()) return {nullptr, noSystem()};
-    return openNew<OutputConnection, RtOutput>(rtApi(system_), std::optional<std::string>());
+    return openNew<OutputConnection, RtOutput>(rtApi(system_), std::optional<std::string>(), watch_, changes);
 }
 
 bool RtMidiBackend::findSystem() {
+    // A server that went away is given up, and the next server found used.
+    // But libjack deletes the clients of a server that went away as soon as
+    // the process opens another client, and closing them afterwards crashes:
+    // every client on the old server is closed first. The open connections
+    // close once the UI thread has heard of the loss.
+    if (watch_ && watch_->serverGone()) {
+        if (watch_.use_count() > 1) return false;
+        inputLister_.reset();
+        outputLister_.reset();
+        watch_.reset();
+    }
     if (outputLister_) return true;
     for (MidiSystem system : preference_) {
         if (useSystem(system)) return true;
@@ -254,9 +316,13 @@ bool RtMidiBackend::findSystem() {
 }
 
 // A system is usable when RtMidi opens it and lists its ports without a
-// word: without a sequencer ALSA throws, without a server JACK warns.
+// word: without a sequencer ALSA throws, without a server JACK warns. JACK
+// is asked by the watch first, as RtMidi 5 leaks a buffer for each JACK
+// output it makes while no server runs.
 bool RtMidiBackend::useSystem(MidiSystem system) {
     try {
+        std::shared_ptr<JackWatch> watch;
+        if (system == MidiSystem::Jack && !(watch = JackWatch::open())) return false;
         auto output = std::make_unique<RtMidiOut>(rtApi(system), kOutputListClient);
         listReports_->watch(*output);
         listReports_->clear();
@@ -265,6 +331,7 @@ bool RtMidiBackend::useSystem(MidiSystem system) {
         auto input = std::make_unique<RtMidiIn>(rtApi(system), kInputListClient);
         listReports_->watch(*input);
         system_ = system;
+        watch_ = std::move(watch);
         outputLister_ = std::move(output);
         inputLister_ = std::move(input);
         return true;

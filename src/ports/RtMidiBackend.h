@@ -11,6 +11,7 @@ class RtMidiOut;
 
 namespace marovane {
 
+class JackWatch;
 class RtMidiReports;
 
 // MIDI systems the RtMidi back end can use. Our own names, so that this
@@ -19,7 +20,10 @@ enum class MidiSystem { AlsaSequencer, Jack };
 
 // The real MIDI system, through RtMidi: the first system in the preference
 // order that can be opened. Until one is found, every use looks again, so
-// that a JACK server started meanwhile is picked up.
+// that a JACK server started meanwhile is picked up; so does the first use
+// after the JACK server went away. Under JACK a watch of its own (see
+// JackWatch) tells the open connections when their device or the server
+// goes, and paces the outputs so that a flood loses nothing.
 //
 // Use from one thread; only the input sinks are called on other threads.
 class RtMidiBackend : public MidiBackend {
@@ -31,9 +35,9 @@ public:
     std::vector<std::string> outputDevices() override;
     std::string virtualOutputName() override;
 
-    Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink) override;
-    Opened<OutputConnection> openOutput(const std::string& device) override;
-    Opened<OutputConnection> openVirtualOutput() override;
+    Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) override;
+    Opened<OutputConnection> openOutput(const std::string& device, ChangeSink& changes) override;
+    Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
 
 private:
     bool findSystem();
@@ -47,6 +51,8 @@ private:
     // Kept for listing only; both are null until a system was found.
     std::unique_ptr<RtMidiIn> inputLister_;
     std::unique_ptr<RtMidiOut> outputLister_;
+    // Under JACK, shared with the open connections.
+    std::shared_ptr<JackWatch> watch_;
 };
 
 }  // namespace marovane

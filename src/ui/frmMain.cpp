@@ -30,7 +30,7 @@ QString qt(const std::string& text) { return QString::fromStdString(text); }
 
 frmMain::frmMain(MidiBackend& midi, UiThread& ui)
     : MIDIInput1(midi, ui),
-      MIDIOutput1(midi),
+      MIDIOutput1(midi, ui),
       arptimer([this] { performance.arptimer_Timer(); }),
       performance(*this, arptimer, MIDIOutput1) {
     setWindowTitle("midi Quellant");

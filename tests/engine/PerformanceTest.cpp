@@ -3,6 +3,7 @@
 #include "FakeControls.h"
 #include "ports/LoopbackBackend.h"
 #include "ports/MIDIOutput.h"
+#include "ports/ManualUiThread.h"
 
 #include <gtest/gtest.h>
 
@@ -217,7 +218,8 @@ TEST_F(PerformanceTest, StopPerformanceStopsEverythingButSendsNothing) {
 // the port keeps it off the wire, while the note ending before it goes out.
 TEST(PerformanceOnOutput, LastNoteOfARunIsRefusedOnTheWire) {
     LoopbackBackend midi;
-    MIDIOutput port(midi);
+    testing::ManualUiThread ui;
+    MIDIOutput port(midi, ui);
     std::vector<std::int16_t> errors;
     port.onError = [&](std::int16_t code, const std::string&) { errors.push_back(code); };
     port.setDeviceID(-1);

@@ -152,6 +152,33 @@ TEST_F(InputTest, FullQueueDropsNewMessagesAndReportsOnce) {
     EXPECT_EQ(errors.size(), 2u);
 }
 
+// The back end's news comes on its own thread; the port acts on it on the UI
+// thread: it closes, dropping what waited, and says why, once.
+TEST_F(InputTest, ConnectionThatFailsIsClosedAndReportedOnce) {
+    openAndStart(1);
+    midi.receive({0x90, 60, 100});
+    ui.runPending();
+    midi.fail("Keys", {ErrorDeviceGone, "Keys gone"});  // another device
+    ui.runPending();
+    EXPECT_EQ(port.State(), StateStarted);
+
+    midi.fail("Pads", {ErrorDeviceGone, "Pads gone"});
+    EXPECT_EQ(port.State(), StateStarted);
+    ui.runPending();
+    EXPECT_EQ(port.State(), StateClosed);
+    EXPECT_EQ(port.MessageCount(), 0);
+    EXPECT_FALSE(midi.receive({0x90, 61, 100}));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, ErrorDeviceGone);
+    EXPECT_EQ(errors[0].text, "Pads gone");
+
+    port.setAction(ActionOpen);  // the device is listed again: it opens anew
+    port.setAction(ActionStart);
+    EXPECT_EQ(port.State(), StateStarted);
+    ui.runPending();
+    EXPECT_EQ(errors.size(), 1u);
+}
+
 TEST_F(InputTest, MessagesFromAnotherThreadKeepTheirOrder) {
     openAndStart(2);
     constexpr int count = 2000;

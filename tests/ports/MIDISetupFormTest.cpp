@@ -27,7 +27,7 @@ protected:
     LoopbackBackend midi;
     testing::ManualUiThread ui;
     MIDIInput input{midi, ui};
-    MIDIOutput output{midi};
+    MIDIOutput output{midi, ui};
     std::vector<std::int16_t> errors;
 
     void SetUp() override {

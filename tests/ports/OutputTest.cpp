@@ -1,4 +1,6 @@
+#include "ManualUiThread.h"
 #include "ports/LoopbackBackend.h"
+#include "ports/MIDIInput.h"
 #include "ports/MIDIOutput.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +13,8 @@ using Bytes = std::vector<std::vector<unsigned char>>;
 class OutputTest : public ::testing::Test {
 protected:
     LoopbackBackend midi;
-    MIDIOutput port{midi};
+    testing::ManualUiThread ui;
+    MIDIOutput port{midi, ui};
     std::vector<PortError> errors;
 
     void SetUp() override {
@@ -143,7 +146,7 @@ TEST_F(OutputTest, ReopeningAndDestroyingAlsoEndNotes) {
     EXPECT_EQ(midi.sent().back(), (LoopbackBackend::Sent{"Synth A", {0x90, 60, 0}}));
     port.send(144, 61, 100);
     {
-        MIDIOutput other(midi);
+        MIDIOutput other(midi, ui);
         other.setDeviceID(-1);
         other.setAction(ActionOpen);
         other.send(144, 62, 100);
@@ -160,6 +163,51 @@ TEST_F(OutputTest, RefusedAndFailedNotesAreNotTracked) {
     midi.clearSent();
     port.setAction(ActionClose);
     EXPECT_TRUE(midi.sentBytes().empty());
+}
+
+// A connection that failed is let go of without sending anything more (the
+// notes it left sounding cannot be ended there), and the failure is said
+// once; afterwards the port is closed.
+TEST_F(OutputTest, ConnectionThatFailsIsLetGoWithoutSendingAndReportedOnce) {
+    open(0);
+    port.send(144, 60, 100);
+    midi.clearSent();
+    midi.fail("Synth A", {ErrorDeviceGone, "Synth A gone"});
+    ui.runPending();
+    EXPECT_EQ(port.State(), StateClosed);
+    port.send(144, 61, 100);
+    port.setAction(ActionClose);
+    EXPECT_TRUE(midi.sentBytes().empty());
+    EXPECT_EQ(errorCodes(), (std::vector<std::int16_t>{ErrorDeviceGone, ErrorNotDone}));
+    EXPECT_EQ(errors[0].text, "Synth A gone");
+}
+
+// A send may find the failure before the news reaches the UI thread: the
+// failure is reported, not the failed send, and the news then adds nothing.
+TEST_F(OutputTest, SendThatFailsWithItsConnectionReportsTheFailureOnce) {
+    open(-1);
+    midi.fail("", {ErrorSystemStopped, "The MIDI system has stopped."});
+    midi.failSend = {ErrorSendFailed, "not sent"};
+    port.send(144, 60, 100);
+    port.send(144, 61, 100);
+    ui.runPending();
+    EXPECT_EQ(errorCodes(), (std::vector<std::int16_t>{ErrorSystemStopped, ErrorNotDone}));
+    EXPECT_EQ(port.State(), StateClosed);
+}
+
+// The whole system stopping takes both ports; it is said once, by the port
+// that hears first, and both close.
+TEST_F(OutputTest, SystemThatStopsIsToldThroughOnePortOnly) {
+    midi.inputs = {"Keys"};
+    MIDIInput input(midi, ui);
+    input.onError = port.onError;
+    input.setAction(ActionOpen);
+    open(0);
+    midi.fail("", {ErrorSystemStopped, "The MIDI system has stopped."});
+    ui.runPending();
+    EXPECT_EQ(errorCodes(), std::vector<std::int16_t>{ErrorSystemStopped});
+    EXPECT_EQ(input.State(), StateClosed);
+    EXPECT_EQ(port.State(), StateClosed);
 }
 
 }  // namespace

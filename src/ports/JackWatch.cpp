@@ -1,0 +1,133 @@
+#include "JackWatch.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace marovane {
+
+namespace {
+
+// Named like every client of ours, so that the listings leave it out.
+constexpr char kClientName[] = "Marovane Watch";
+
+// Generous bounds of what one short message and the buffer's header take in
+// a JACK MIDI port buffer, so that the count below holds for JACK 1 and 2.
+constexpr std::size_t kEventBytes = 16;
+constexpr std::size_t kHeaderBytes = 64;
+// Between two of RtMidi's reads of an output's buffer the cycle count moves
+// at most twice, so at most three counts' worth of messages meet in one
+// read; a quarter of what the port buffer takes per count keeps them within it.
+constexpr std::size_t kShares = 4;
+
+// A server that runs no cycle for this long is taken as stalled.
+constexpr std::chrono::seconds kStall{1};
+constexpr std::chrono::microseconds kPoll{200};
+
+std::size_t sendsPerCycleOf(jack_client_t* client) {
+    const std::size_t bytes = jack_port_type_get_buffer_size(client, JACK_DEFAULT_MIDI_TYPE);
+    const std::size_t events = bytes > kHeaderBytes ? (bytes - kHeaderBytes) / kEventBytes : 0;
+    return std::max<std::size_t>(1, events / kShares);
+}
+
+}  // namespace
+
+std::shared_ptr<JackWatch> JackWatch::open() {
+    jack_client_t* client = jack_client_open(kClientName, JackNoStartServer, nullptr);
+    if (!client) return nullptr;
+    std::shared_ptr<JackWatch> watch(new JackWatch(client));
+    if (jack_activate(client) != 0) return nullptr;
+    return watch;
+}
+
+JackWatch::JackWatch(jack_client_t* client) : client_(client), sendsPerCycle_(sendsPerCycleOf(client)) {
+    jack_on_info_shutdown(
+        client_,
+        [](jack_status_t, const char*, void* self) {
+            auto& watch = *static_cast<JackWatch*>(self);
+            watch.gone_ = true;
+            watch.tellSinks();
+        },
+        this);
+    jack_set_process_callback(
+        client_,
+        [](jack_nframes_t, void* self) {
+            ++static_cast<JackWatch*>(self)->cycles_;
+            return 0;
+        },
+        this);
+    // A device goes when its port, or its whole client, does.
+    jack_set_client_registration_callback(
+        client_,
+        [](const char*, int registered, void* self) {
+            if (!registered) static_cast<JackWatch*>(self)->tellSinks();
+        },
+        this);
+    jack_set_port_registration_callback(
+        client_,
+        [](jack_port_id_t, int registered, void* self) {
+            if (!registered) static_cast<JackWatch*>(self)->tellSinks();
+        },
+        this);
+}
+
+// Closing the client ends its callbacks before the members go.
+JackWatch::~JackWatch() { jack_client_close(client_); }
+
+void JackWatch::add(ChangeSink& sink) {
+    std::lock_guard lock(mutex_);
+    sinks_.push_back(&sink);
+}
+
+void JackWatch::remove(ChangeSink& sink) {
+    std::lock_guard lock(mutex_);
+    std::erase(sinks_, &sink);
+}
+
+void JackWatch::tellSinks() {
+    std::lock_guard lock(mutex_);
+    for (ChangeSink* sink : sinks_) sink->systemChanged();
+}
+
+std::optional<PortError> JackWatch::failure(const std::string* device, const char* direction) {
+    if (gone_) {
+        PortError error{ErrorSystemStopped,
+                        "The MIDI system has stopped: the JACK server is no longer running, so the MIDI ports "
+                        "are closed. Once it runs again, choose the devices in MIDI > Setup."};
+        if (lossTold_.exchange(true)) error.code = 0;
+        return error;
+    }
+    if (device && !jack_port_by_name(client_, device->c_str())) {
+        return PortError{ErrorDeviceGone, std::string("The MIDI ") + direction + " device \"" + *device +
+                                              "\" has gone, so the " + direction +
+                                              " is closed. Choose a device in MIDI > Setup."};
+    }
+    return std::nullopt;
+}
+
+bool JackWatch::waitForCycleAfter(std::uint64_t cycle) const {
+    const auto deadline = std::chrono::steady_clock::now() + kStall;
+    while (cycles_ == cycle) {
+        if (gone_ || std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(kPoll);
+    }
+    return true;
+}
+
+bool SendPace::beforeSend() {
+    if (watch_.serverGone()) return false;
+    const std::uint64_t now = watch_.cycles();
+    if (now != cycle_) {
+        cycle_ = now;
+        sent_ = 0;
+    }
+    if (sent_ == watch_.sendsPerCycle()) {
+        if (!watch_.waitForCycleAfter(cycle_)) return false;
+        cycle_ = watch_.cycles();
+        sent_ = 0;
+    }
+    ++sent_;
+    return true;
+}
+
+}  // namespace marovane

@@ -1,0 +1,68 @@
+#include "WindowOnJack.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QSignalSpy>
+
+namespace marovane {
+namespace {
+
+using testing::Bytes;
+
+struct Loss {
+    bool input;  // the keyboard's client quits, else the synthesiser's
+    const char* port;
+    const char* device;
+};
+
+class DeviceLossJackTest : public testing::WindowOnJack, public ::testing::WithParamInterface<Loss> {};
+
+// The client behind a chosen device quits while both ports are started and
+// an arpeggio runs: the port of that device says so once and closes, the
+// other port goes on, nothing spins, and File > Exit still ends the program.
+TEST_P(DeviceLossJackTest, IsReportedOnceThroughItsPortAndTheOtherGoesOn) {
+    const Loss& loss = GetParam();
+    goWithPeers();
+    testing::MessageBoxReader user;
+    recordShownErrors();
+    startArpeggio();
+    heard(2);
+
+    if (loss.input) {
+        dropKeyboard();
+    } else {
+        dropSynth();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shown_.empty(); }, 5000));
+
+    const std::string port = loss.port;
+    const std::string report = "The MIDI " + port + " device \"" + loss.device + "\" has gone, so the " + port +
+                               " is closed. Choose a device in MIDI > Setup.";
+    EXPECT_EQ(shown_, (std::vector<Shown>{{port, ErrorDeviceGone, report}}));
+    EXPECT_EQ(user.texts, QStringList{QString::fromStdString(report)});
+    EXPECT_EQ(window_->MIDIInput1.State(), loss.input ? StateClosed : StateStarted);
+    EXPECT_EQ(window_->MIDIOutput1.State(), loss.input ? StateStarted : StateClosed);
+    if (loss.input) {
+        const std::size_t before = heard_.count();
+        heard(before + 2);  // the arpeggio still plays
+    } else {
+        testing::send(*keyboard_, {{0x90, 61, 70}});  // still received and shown
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window_->data1->text() == "61"; }, 5000));
+    }
+
+    EXPECT_LT(cpuSecondsOver(1000), 0.25);
+    EXPECT_EQ(shown_.size(), 1u);
+
+    QSignalSpy ended(window_.get(), &frmMain::ended);
+    window_->mnuFileExit->trigger();
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_EQ(window_->MIDIInput1.State(), StateClosed);
+    EXPECT_EQ(window_->MIDIOutput1.State(), StateClosed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, DeviceLossJackTest,
+                         ::testing::Values(Loss{true, "input", "PeerKeyboard:keys"},
+                                           Loss{false, "output", "PeerSynth:synth"}));
+
+}  // namespace
+}  // namespace marovane

@@ -1,0 +1,57 @@
+#include "WindowOnJack.h"
+
+#include <QAction>
+#include <QSignalSpy>
+
+namespace marovane {
+namespace {
+
+class ServerLossJackTest : public testing::WindowOnJack {};
+
+// The JACK server dies (SIGKILL) while both ports are started and an
+// arpeggio runs: the program says once that the MIDI system has stopped and
+// closes both ports, nothing spins, File > Exit still ends the program, and
+// a server that runs again is found at the next use.
+TEST_F(ServerLossJackTest, IsReportedOnceAndTheProgramStaysUsable) {
+    goWithPeers();
+    testing::MessageBoxReader user;
+    recordShownErrors();
+    startArpeggio();
+    heard(2);
+
+    testing::JackServer::kill();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shown_.empty(); }, 5000));
+
+    const std::string report =
+        "The MIDI system has stopped: the JACK server is no longer running, so the MIDI ports are closed. Once it "
+        "runs again, choose the devices in MIDI > Setup.";
+    ASSERT_EQ(shown_.size(), 1u);
+    EXPECT_EQ(shown_[0].code, ErrorSystemStopped);
+    EXPECT_EQ(shown_[0].text, report);
+    EXPECT_EQ(user.texts, QStringList{QString::fromStdString(report)});
+    EXPECT_EQ(window_->MIDIInput1.State(), StateClosed);
+    EXPECT_EQ(window_->MIDIOutput1.State(), StateClosed);
+
+    EXPECT_LT(cpuSecondsOver(1000), 0.25);  // the arpeggio still ticks meanwhile
+    EXPECT_EQ(shown_.size(), 1u);
+
+    // The peers, other programs really, go with their server. Until then
+    // libjack must not see a new client in this process (see findSystem).
+    dropKeyboard();
+    dropSynth();
+    EXPECT_EQ(window_->MIDIInput1.DeviceCount(), 0);
+
+    QSignalSpy ended(window_.get(), &frmMain::ended);
+    window_->mnuFileExit->trigger();
+    EXPECT_EQ(ended.count(), 1);
+
+    ASSERT_TRUE(testing::JackServer::restart());
+    RtMidiOut again(RtMidi::UNIX_JACK, "PeerAgain");
+    again.openVirtualPort("keys");
+    EXPECT_EQ(backend_.inputDevices(), std::vector<std::string>{"PeerAgain:keys"});
+    again.closePort();
+    testing::letJackCatchUp();
+}
+
+}  // namespace
+}  // namespace marovane
