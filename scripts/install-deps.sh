@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev librtmidi-dev
-  libgtest-dev jackd2
+  libgtest-dev jackd2 libjack-jackd2-dev
   fonts-dejavu-core
 )
 

@@ -1,17 +1,17 @@
 #pragma once
 
+#include "harness/JackdProcess.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/types.h>
+#include <memory>
 #include <string>
 
 namespace marovane::testing {
 
-// A jackd of the test run's own, started before the first test and stopped
-// after the last. Clients find it through JACK_DEFAULT_SERVER. Every JACK
-// client must be closed before TearDown: a server stopped with clients still
-// open keeps its entry in JACK's machine-wide registry of servers, and only
-// 8 fit. SetUp frees the entries that crashed runs left.
+// A jackd of the test run's own (see JackdProcess), started before the first
+// test and stopped after the last. Every JACK client must be closed before
+// TearDown.
 class JackServer : public ::testing::Environment {
 public:
     void SetUp() override;
@@ -26,9 +26,7 @@ public:
 
 private:
     static inline std::string unavailable_ = "The JACK test server was not set up.";
-    std::string name_;
-    std::string log_;
-    pid_t pid_ = -1;
+    std::unique_ptr<harness::JackdProcess> server_;
 };
 
 }  // namespace marovane::testing
