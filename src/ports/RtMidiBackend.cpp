@@ -204,6 +204,21 @@ private:
     RtMidiOut midi_;
 };
 
+// Lists through a client opened for this listing only: under JACK every open
+// client is woken in every period, so a lister kept open would cost CPU time
+// for as long as the program runs.
+template <class Lister>
+std::vector<std::string> listOthers(RtMidi::Api api, const char* client) {
+    try {
+        RtMidiReports reports;  // outlives the lister, which reports to it
+        Lister lister(api, client);
+        reports.watch(lister);
+        return otherPorts(lister);
+    } catch (...) {
+        return {};
+    }
+}
+
 template <class Base, class Connection, class... Args>
 Opened<Base> openNew(Args&&... args) {
     try {
@@ -215,38 +230,35 @@ Opened<Base> openNew(Args&&... args) {
 
 }  // namespace
 
-RtMidiBackend::RtMidiBackend(std::vector<MidiSystem> preference)
-    : preference_(std::move(preference)), listReports_(std::make_unique<RtMidiReports>()) {}
-
-RtMidiBackend::~RtMidiBackend() = default;
+RtMidiBackend::RtMidiBackend(std::vector<MidiSystem> preference) : preference_(std::move(preference)) {}
 
 std::vector<std::string> RtMidiBackend::inputDevices() {
-    return findSystem() ? otherPorts(*inputLister_) : std::vector<std::string>{};
+    return findSystem() ? listOthers<RtMidiIn>(rtApi(*system_), kInputListClient) : std::vector<std::string>{};
 }
 
 std::vector<std::string> RtMidiBackend::outputDevices() {
-    return findSystem() ? otherPorts(*outputLister_) : std::vector<std::string>{};
+    return findSystem() ? listOthers<RtMidiOut>(rtApi(*system_), kOutputListClient) : std::vector<std::string>{};
 }
 
 std::string RtMidiBackend::virtualOutputName() { return kOutputPort; }
 
 Opened<InputConnection> RtMidiBackend::openInput(const std::string& device, ReceiveSink& sink) {
     if (!findSystem()) return {nullptr, noSystem()};
-    return openNew<InputConnection, RtInput>(rtApi(system_), device, sink);
+    return openNew<InputConnection, RtInput>(rtApi(*system_), device, sink);
 }
 
 Opened<OutputConnection> RtMidiBackend::openOutput(const std::string& device) {
     if (!findSystem()) return {nullptr, noSystem()};
-    return openNew<OutputConnection, RtOutput>(rtApi(system_), std::optional(device));
+    return openNew<OutputConnection, RtOutput>(rtApi(*system_), std::optional(device));
 }
 
 Opened<OutputConnection> RtMidiBackend::openVirtualOutput() {
     if (!findSystem()) return {nullptr, noSystem()};
-    return openNew<OutputConnection, RtOutput>(rtApi(system_), std::optional<std::string>());
+    return openNew<OutputConnection, RtOutput>(rtApi(*system_), std::optional<std::string>());
 }
 
 bool RtMidiBackend::findSystem() {
-    if (outputLister_) return true;
+    if (system_) return true;
     for (MidiSystem system : preference_) {
         if (useSystem(system)) return true;
     }
@@ -257,16 +269,12 @@ bool RtMidiBackend::findSystem() {
 // word: without a sequencer ALSA throws, without a server JACK warns.
 bool RtMidiBackend::useSystem(MidiSystem system) {
     try {
-        auto output = std::make_unique<RtMidiOut>(rtApi(system), kOutputListClient);
-        listReports_->watch(*output);
-        listReports_->clear();
-        output->getPortCount();
-        if (listReports_->any()) return false;
-        auto input = std::make_unique<RtMidiIn>(rtApi(system), kInputListClient);
-        listReports_->watch(*input);
+        RtMidiReports reports;
+        RtMidiOut probe(rtApi(system), kOutputListClient);
+        reports.watch(probe);
+        probe.getPortCount();
+        if (reports.any()) return false;
         system_ = system;
-        outputLister_ = std::move(output);
-        inputLister_ = std::move(input);
         return true;
     } catch (...) {
         return false;
