@@ -255,6 +255,21 @@ private:
     RtMidiOut midi_;
 };
 
+// Lists through a client opened for this listing only: under JACK every open
+// client is woken in every period, so a lister kept open would cost CPU time
+// for as long as the program runs.
+template <class Lister>
+std::vector<std::string> listOthers(RtMidi::Api api, const char* client) {
+    try {
+        RtMidiReports reports;  // outlives the lister, which reports to it
+        Lister lister(api, client);
+        reports.watch(lister);
+        return otherPorts(lister);
+    } catch (...) {
+        return {};
+    }
+}
+
 template <class Base, class Connection, class... Args>
 Opened<Base> openNew(Args&&... args) {
     try {
@@ -266,34 +281,31 @@ Opened<Base> openNew(Args&&... args) {
 
 }  // namespace
 
-RtMidiBackend::RtMidiBackend(std::vector<MidiSystem> preference)
-    : preference_(std::move(preference)), listReports_(std::make_unique<RtMidiReports>()) {}
-
-RtMidiBackend::~RtMidiBackend() = default;
+RtMidiBackend::RtMidiBackend(std::vector<MidiSystem> preference) : preference_(std::move(preference)) {}
 
 std::vector<std::string> RtMidiBackend::inputDevices() {
-    return findSystem() ? otherPorts(*inputLister_) : std::vector<std::string>{};
+    return findSystem() ? listOthers<RtMidiIn>(rtApi(*system_), kInputListClient) : std::vector<std::string>{};
 }
 
 std::vector<std::string> RtMidiBackend::outputDevices() {
-    return findSystem() ? otherPorts(*outputLister_) : std::vector<std::string>{};
+    return findSystem() ? listOthers<RtMidiOut>(rtApi(*system_), kOutputListClient) : std::vector<std::string>{};
 }
 
 std::string RtMidiBackend::virtualOutputName() { return kOutputPort; }
 
 Opened<InputConnection> RtMidiBackend::openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) {
     if (!findSystem()) return {nullptr, noSystem()};
-    return openNew<InputConnection, RtInput>(rtApi(system_), device, sink, watch_, changes);
+    return openNew<InputConnection, RtInput>(rtApi(*system_), device, sink, watch_, changes);
 }
 
 Opened<OutputConnection> RtMidiBackend::openOutput(const std::string& device, ChangeSink& changes) {
     if (!findSystem()) return {nullptr, noSystem()};
-    return openNew<OutputConnection, RtOutput>(rtApi(system_), std::optional(device), watch_, changes);
+    return openNew<OutputConnection, RtOutput>(rtApi(*system_), std::optional(device), watch_, changes);
 }
 
 Opened<OutputConnection> RtMidiBackend::openVirtualOutput(ChangeSink& changes) {
     if (!findSystem()) return {nullptr, noSystem()};
-    return openNew<OutputConnection, RtOutput>(rtApi(system_), std::optional<std::string>(), watch_, changes);
+    return openNew<OutputConnection, RtOutput>(rtApi(*system_), std::optional<std::string>(), watch_, changes);
 }
 
 bool RtMidiBackend::findSystem() {
@@ -304,11 +316,10 @@ bool RtMidiBackend::findSystem() {
     // close once the UI thread has heard of the loss.
     if (watch_ && watch_->serverGone()) {
         if (watch_.use_count() > 1) return false;
-        inputLister_.reset();
-        outputLister_.reset();
         watch_.reset();
+        system_.reset();
     }
-    if (outputLister_) return true;
+    if (system_) return true;
     for (MidiSystem system : preference_) {
         if (useSystem(system)) return true;
     }
@@ -323,17 +334,13 @@ bool RtMidiBackend::useSystem(MidiSystem system) {
     try {
         std::shared_ptr<JackWatch> watch;
         if (system == MidiSystem::Jack && !(watch = JackWatch::open())) return false;
-        auto output = std::make_unique<RtMidiOut>(rtApi(system), kOutputListClient);
-        listReports_->watch(*output);
-        listReports_->clear();
-        output->getPortCount();
-        if (listReports_->any()) return false;
-        auto input = std::make_unique<RtMidiIn>(rtApi(system), kInputListClient);
-        listReports_->watch(*input);
+        RtMidiReports reports;
+        RtMidiOut probe(rtApi(system), kOutputListClient);
+        reports.watch(probe);
+        probe.getPortCount();
+        if (reports.any()) return false;
         system_ = system;
         watch_ = std::move(watch);
-        outputLister_ = std::move(output);
-        inputLister_ = std::move(input);
         return true;
     } catch (...) {
         return false;

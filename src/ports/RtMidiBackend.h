@@ -3,16 +3,13 @@
 #include "MidiBackend.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
-
-class RtMidiIn;
-class RtMidiOut;
 
 namespace marovane {
 
 class JackWatch;
-class RtMidiReports;
 
 // MIDI systems the RtMidi back end can use. Our own names, so that this
 // header does not need RtMidi's (RtMidi is a private dependency).
@@ -29,7 +26,6 @@ enum class MidiSystem { AlsaSequencer, Jack };
 class RtMidiBackend : public MidiBackend {
 public:
     explicit RtMidiBackend(std::vector<MidiSystem> preference = {MidiSystem::AlsaSequencer, MidiSystem::Jack});
-    ~RtMidiBackend() override;
 
     std::vector<std::string> inputDevices() override;
     std::vector<std::string> outputDevices() override;
@@ -45,12 +41,8 @@ private:
     PortError noSystem() const;
 
     std::vector<MidiSystem> preference_;
-    MidiSystem system_{};
-    // Declared before the listers, which report to it until they are gone.
-    std::unique_ptr<RtMidiReports> listReports_;
-    // Kept for listing only; both are null until a system was found.
-    std::unique_ptr<RtMidiIn> inputLister_;
-    std::unique_ptr<RtMidiOut> outputLister_;
+    // Empty until a system was found.
+    std::optional<MidiSystem> system_;
     // Under JACK, shared with the open connections.
     std::shared_ptr<JackWatch> watch_;
 };

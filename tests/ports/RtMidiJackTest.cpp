@@ -7,6 +7,7 @@
 
 #include <RtMidi.h>
 #include <gtest/gtest.h>
+#include <jack/jack.h>
 
 #include <algorithm>
 #include <chrono>
@@ -95,6 +96,21 @@ TEST_F(RtMidiJackTest, ListsOtherClientsPortsButNeverItsOwn) {
     EXPECT_EQ(backend_.inputDevices(), std::vector<std::string>{kKeyboard});
     EXPECT_EQ(backend_.outputDevices(), std::vector<std::string>{kSynth});
     EXPECT_EQ(backend_.virtualOutputName(), "Marovane Out");
+}
+
+// JACK wakes every open client in every period, so the back end keeps none
+// open just for listing: each listing opens and closes its own. A name that
+// can be taken exactly is free.
+TEST_F(RtMidiJackTest, ListingLeavesNoClientOpen) {
+    ASSERT_EQ(backend_.inputDevices(), std::vector<std::string>{kKeyboard});
+    ASSERT_EQ(backend_.outputDevices(), std::vector<std::string>{kSynth});
+
+    for (const char* lister : {"Marovane Input List", "Marovane Output List"}) {
+        jack_status_t status{};
+        jack_client_t* client = jack_client_open(lister, JackOptions(JackNoStartServer | JackUseExactName), &status);
+        EXPECT_NE(client, nullptr) << lister << " is still open";
+        if (client) jack_client_close(client);
+    }
 }
 
 TEST_F(RtMidiJackTest, InputReceivesPeerMessagesUnchangedAndInOrder) {

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "ProcStat.h"
+#include "Spread.h"
+
+#include <string>
+#include <vector>
+
+namespace marovane::bench {
+
+// What one benchmark run found.
+
+struct ThruFigures {
+    int played = 0;
+    int heard = 0;
+    int unexpected = 0;
+    Spread frames;  // from entering the program to leaving it
+    int xruns = 0;
+};
+
+struct ClockFigures {
+    int periodMs = 0;
+    int intervals = 0;
+    // Interval minus period: in JACK frames, as a synthesiser hears it, and
+    // on the system clock, which the timer counts in and which a late cycle
+    // of the JACK server does not bend.
+    double meanErrorMs = 0;
+    Spread absoluteErrorMs;
+    double meanErrorSystemMs = 0;
+    Spread absoluteErrorSystemMs;
+    double framesPerSystemSecond = 0;
+    int xruns = 0;
+};
+
+struct IdleFigures {
+    pid_t pid = 0;
+    double seconds = 0;
+    double cpuSeconds = 0;
+    Resident memory;
+    // Each thread's use during the idle time.
+    std::vector<ThreadUse> threads;
+};
+
+// The server with only the meter's clients: what the program does not cause.
+struct ServerFigures {
+    double seconds = 0;
+    int xruns = 0;
+    double framesPerSystemSecond = 0;
+};
+
+struct RunFigures {
+    std::string date;
+    std::string loadAtStart;
+    std::string loadAtEnd;
+    double highestLoad = 0;
+    int sampleRate = 0;
+    int periodFrames = 0;
+    int xruns = 0;
+    ServerFigures serverAlone;
+    std::vector<double> startupMs;
+    IdleFigures idle;
+    ThruFigures thru;
+    std::vector<ClockFigures> clocks;
+};
+
+}  // namespace marovane::bench

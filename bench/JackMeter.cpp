@@ -1,0 +1,163 @@
+#include "JackMeter.h"
+
+#include <jack/midiport.h>
+
+#include <chrono>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+namespace marovane::bench {
+
+namespace {
+
+constexpr unsigned char kPolyPressure = 0xA0;
+constexpr unsigned char kNoteOn = 0x90;
+constexpr std::int64_t kNever = -1;
+
+std::unique_ptr<std::atomic<std::int64_t>[]> slots(int count) {
+    auto values = std::make_unique<std::atomic<std::int64_t>[]>(count);
+    for (int i = 0; i < count; ++i) values[i].store(kNever);
+    return values;
+}
+
+jack_client_t* openClient(const char* name) {
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(name, JackNoStartServer, &status);
+    if (!client) throw std::runtime_error(std::string("cannot open the JACK client ") + name);
+    return client;
+}
+
+jack_port_t* midiPort(jack_client_t* client, const char* name, unsigned long flags) {
+    jack_port_t* port = jack_port_register(client, name, JACK_DEFAULT_MIDI_TYPE, flags, 0);
+    if (!port) throw std::runtime_error(std::string("cannot register the JACK port ") + name);
+    return port;
+}
+
+}  // namespace
+
+JackMeter::JackMeter()
+    : sentAt_(slots(kMaxMessages)),
+      heardAt_(slots(kMaxMessages)),
+      onsetFrame_(slots(kMaxOnsets)),
+      onsetNanoseconds_(slots(kMaxOnsets)) {
+    try {
+        keys_ = openClient("BenchKeys");
+        synth_ = openClient("BenchSynth");
+        keysPort_ = midiPort(keys_, "keys", JackPortIsOutput);
+        synthPort_ = midiPort(synth_, "synth", JackPortIsInput);
+        jack_set_process_callback(keys_, &JackMeter::keysProcess, this);
+        jack_set_process_callback(synth_, &JackMeter::synthProcess, this);
+        jack_set_xrun_callback(synth_, &JackMeter::countXrun, this);
+        if (jack_activate(keys_) != 0 || jack_activate(synth_) != 0) {
+            throw std::runtime_error("cannot activate the JACK clients");
+        }
+    } catch (...) {
+        if (synth_) jack_client_close(synth_);
+        if (keys_) jack_client_close(keys_);
+        throw;
+    }
+}
+
+JackMeter::~JackMeter() {
+    jack_deactivate(keys_);
+    jack_deactivate(synth_);
+    jack_client_close(keys_);
+    jack_client_close(synth_);
+}
+
+jack_nframes_t JackMeter::sampleRate() const { return jack_get_sample_rate(synth_); }
+jack_nframes_t JackMeter::periodFrames() const { return jack_get_buffer_size(synth_); }
+
+void JackMeter::play(int count, jack_nframes_t spacing) {
+    if (armed_.load() || count > kMaxMessages) throw std::logic_error("the meter plays one run of at most 16384");
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<jack_nframes_t> within(0, spacing - 1);
+    due_.clear();
+    for (int i = 0; i < count; ++i) due_.push_back(i * spacing + within(random));
+    count_.store(count);
+    armed_.store(true, std::memory_order_release);
+}
+
+int JackMeter::keysProcess(jack_nframes_t frames, void* self) {
+    auto& meter = *static_cast<JackMeter*>(self);
+    void* buffer = jack_port_get_buffer(meter.keysPort_, frames);
+    jack_midi_clear_buffer(buffer);
+    if (!meter.armed_.load(std::memory_order_acquire)) return 0;
+    const jack_nframes_t cycle = jack_last_frame_time(meter.keys_);
+    if (!meter.started_) {
+        meter.started_ = true;
+        meter.start_ = cycle;
+    }
+    int next = meter.sent_.load(std::memory_order_relaxed);
+    for (; next < meter.count_.load(std::memory_order_relaxed); ++next) {
+        const std::int64_t offset = framesBetween(cycle, meter.start_ + meter.due_[next]);
+        if (offset >= frames) break;
+        // A cycle that came late plays what is overdue at its start.
+        const auto at = static_cast<jack_nframes_t>(offset < 0 ? 0 : offset);
+        const unsigned char bytes[3] = {kPolyPressure, static_cast<unsigned char>((next >> 7) & 0x7F),
+                                        static_cast<unsigned char>(next & 0x7F)};
+        if (jack_midi_event_write(buffer, at, bytes, sizeof bytes) != 0) break;
+        meter.sentAt_[next].store(cycle + at, std::memory_order_relaxed);
+    }
+    meter.sent_.store(next, std::memory_order_release);
+    return 0;
+}
+
+int JackMeter::synthProcess(jack_nframes_t frames, void* self) {
+    auto& meter = *static_cast<JackMeter*>(self);
+    void* buffer = jack_port_get_buffer(meter.synthPort_, frames);
+    const jack_nframes_t cycle = jack_last_frame_time(meter.synth_);
+    const std::uint32_t count = jack_midi_get_event_count(buffer);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        jack_midi_event_t event;
+        if (jack_midi_event_get(&event, buffer, i) == 0) meter.hear(cycle + event.time, event.buffer, event.size);
+    }
+    return 0;
+}
+
+void JackMeter::hear(jack_nframes_t frame, const unsigned char* bytes, std::size_t size) {
+    if (size != 3) return;
+    if (bytes[0] == kPolyPressure) {
+        const int number = bytes[1] << 7 | bytes[2];
+        std::int64_t never = kNever;
+        if (number < count_.load(std::memory_order_acquire) &&
+            heardAt_[number].compare_exchange_strong(never, frame, std::memory_order_relaxed)) {
+            heard_.fetch_add(1, std::memory_order_release);
+        } else {
+            unexpected_.fetch_add(1);
+        }
+    } else if (bytes[0] == kNoteOn && bytes[2] > 0) {
+        const int onset = onsets_.load(std::memory_order_relaxed);
+        if (onset >= kMaxOnsets) return;
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        onsetFrame_[onset].store(frame, std::memory_order_relaxed);
+        onsetNanoseconds_[onset].store(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(),
+                                       std::memory_order_relaxed);
+        onsets_.store(onset + 1, std::memory_order_release);
+    }
+}
+
+int JackMeter::countXrun(void* self) {
+    static_cast<JackMeter*>(self)->xruns_.fetch_add(1);
+    return 0;
+}
+
+std::vector<std::int64_t> JackMeter::latencies() const {
+    std::vector<std::int64_t> frames;
+    const int sent = sent_.load(std::memory_order_acquire);
+    for (int i = 0; i < sent; ++i) {
+        const std::int64_t heardAt = heardAt_[i].load();
+        if (heardAt != kNever) frames.push_back(framesBetween(sentAt_[i].load(), heardAt));
+    }
+    return frames;
+}
+
+std::vector<JackMeter::Onset> JackMeter::onsetsFrom(int first) const {
+    std::vector<Onset> heard;
+    const int end = onsets_.load(std::memory_order_acquire);
+    for (int i = first; i < end; ++i) heard.push_back({onsetFrame_[i].load(), onsetNanoseconds_[i].load()});
+    return heard;
+}
+
+}  // namespace marovane::bench

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <jack/jack.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace marovane::bench {
+
+// Frames from `from` to `to` on JACK's 32-bit frame counter, which wraps.
+inline std::int64_t framesBetween(std::int64_t from, std::int64_t to) {
+    return static_cast<std::int32_t>(static_cast<jack_nframes_t>(to) - static_cast<jack_nframes_t>(from));
+}
+
+// The measuring side, made with libjack itself for frame-exact times. The
+// client "BenchKeys" plays into the program's input from its port "keys";
+// "BenchSynth" listens to the program's output on "synth". Two clients, not
+// one with two ports: one client would close a loop in JACK's graph (meter,
+// program, meter), and JACK would have to delay one side of it by a period.
+//
+// Times are JACK frames: the first frame of the cycle that carries an event
+// plus the event's offset within it.
+class JackMeter {
+public:
+    static constexpr char kKeys[] = "BenchKeys:keys";
+    static constexpr char kSynth[] = "BenchSynth:synth";
+    // Message numbers travel in the 14 data bits of a poly aftertouch.
+    static constexpr int kMaxMessages = 1 << 14;
+
+    // Throws std::runtime_error when a client cannot be opened.
+    JackMeter();
+    ~JackMeter();
+    JackMeter(const JackMeter&) = delete;
+    JackMeter& operator=(const JackMeter&) = delete;
+
+    jack_nframes_t sampleRate() const;
+    jack_nframes_t periodFrames() const;
+    // Cycles the server reported late since the meter opened.
+    int xruns() const { return xruns_.load(); }
+    // The server's estimate of the frame it is at now.
+    jack_nframes_t frameNow() const { return jack_frame_time(synth_); }
+
+    // Plays `count` poly aftertouch messages, message i numbered i, one in
+    // every `spacing` frames, each at a random frame within its slot so that
+    // the offsets within a cycle are all covered. Starts at the next cycle.
+    void play(int count, jack_nframes_t spacing);
+    int played() const { return sent_.load(); }
+    int heard() const { return heard_.load(); }
+    // Messages heard twice or with a number never played.
+    int unexpected() const { return unexpected_.load(); }
+    // Frames from leaving BenchKeys to reaching BenchSynth, for each played
+    // message that was heard.
+    std::vector<std::int64_t> latencies() const;
+
+    // A note-on with a velocity above 0 that BenchSynth heard: its frame, and
+    // the steady clock when BenchSynth ran in that cycle, which shows the
+    // timing apart from the frame clock.
+    struct Onset {
+        std::int64_t frame;
+        std::int64_t systemNanoseconds;
+    };
+    // Onsets heard so far, counting from 0.
+    int onsets() const { return onsets_.load(); }
+    std::vector<Onset> onsetsFrom(int first) const;
+
+private:
+    static int keysProcess(jack_nframes_t frames, void* self);
+    static int synthProcess(jack_nframes_t frames, void* self);
+    static int countXrun(void* self);
+    void hear(jack_nframes_t frame, const unsigned char* bytes, std::size_t size);
+
+    static constexpr int kMaxOnsets = 4096;
+
+    jack_client_t* keys_ = nullptr;
+    jack_client_t* synth_ = nullptr;
+    jack_port_t* keysPort_ = nullptr;
+    jack_port_t* synthPort_ = nullptr;
+
+    // Written before armed_ is set; read by the process threads only after.
+    std::vector<jack_nframes_t> due_;
+    std::atomic<int> count_{0};
+    std::atomic<bool> armed_{false};
+    bool started_ = false;  // process thread only
+    jack_nframes_t start_ = 0;
+    std::atomic<int> sent_{0};
+    std::unique_ptr<std::atomic<std::int64_t>[]> sentAt_;
+
+    std::unique_ptr<std::atomic<std::int64_t>[]> heardAt_;
+    std::atomic<int> heard_{0};
+    std::atomic<int> unexpected_{0};
+    std::unique_ptr<std::atomic<std::int64_t>[]> onsetFrame_;
+    std::unique_ptr<std::atomic<std::int64_t>[]> onsetNanoseconds_;
+    std::atomic<int> onsets_{0};
+    std::atomic<int> xruns_{0};
+};
+
+}  // namespace marovane::bench

@@ -1,0 +1,168 @@
+#include "Phases.h"
+
+#include "ProgramProcess.h"
+#include "Text.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <map>
+#include <stdexcept>
+#include <thread>
+
+namespace marovane::bench {
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// The program's answer to its scenario.
+void expectReady(ProgramProcess& program) {
+    const std::string line = program.nextLine(30s);
+    if (line != "ready") throw std::runtime_error("the program said \"" + line + "\" instead of ready");
+}
+
+template <class Predicate>
+bool waitUntil(Predicate done, Clock::duration timeout) {
+    for (const auto deadline = Clock::now() + timeout; !done();) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+// Use during an interval: the later sample minus the earlier, per thread.
+std::vector<ThreadUse> usedBetween(const std::vector<ThreadUse>& before, const std::vector<ThreadUse>& after) {
+    std::map<pid_t, ThreadUse> earlier;
+    for (const ThreadUse& thread : before) earlier[thread.tid] = thread;
+    std::vector<ThreadUse> used;
+    for (ThreadUse thread : after) {
+        if (const auto found = earlier.find(thread.tid); found != earlier.end()) {
+            thread.cpuSeconds -= found->second.cpuSeconds;
+            thread.switches -= found->second.switches;
+        }
+        used.push_back(thread);
+    }
+    return used;
+}
+
+std::vector<double> absolutes(std::vector<double> values) {
+    for (double& value : values) value = std::abs(value);
+    return values;
+}
+
+double seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
+
+}  // namespace
+
+void Phases::sampleLoad() { highestLoad_ = std::max(highestLoad_, loadAverageNow()); }
+
+ServerFigures Phases::serverAlone(double duration) {
+    sampleLoad();
+    progress_("the server alone for " + text("%.0f s", duration));
+    ServerFigures figures;
+    const int xrunsBefore = meter_.xruns();
+    const jack_nframes_t frameBefore = meter_.frameNow();
+    const auto begin = Clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(duration));
+    figures.seconds = seconds(Clock::now() - begin);
+    figures.framesPerSystemSecond = framesBetween(frameBefore, meter_.frameNow()) / figures.seconds;
+    figures.xruns = meter_.xruns() - xrunsBefore;
+    return figures;
+}
+
+std::vector<double> Phases::startup(int runs) {
+    std::vector<double> took;
+    for (int run = 1; run <= runs; ++run) {
+        sampleLoad();
+        ProgramProcess program({"shown"});
+        const std::string line = program.nextLine(30s);
+        if (line.rfind("shown ", 0) != 0) throw std::runtime_error("the program said \"" + line + "\"");
+        const Clock::time_point shown{std::chrono::nanoseconds(std::stoll(line.substr(6)))};
+        took.push_back(std::chrono::duration<double, std::milli>(shown - program.startedAt()).count());
+        if (!program.waitForExit(10s)) progress_("the program did not end cleanly after its window showed");
+        progress_("start-up " + std::to_string(run) + " of " + std::to_string(runs) + ": " +
+                  text("%.1f ms", took.back()));
+    }
+    return took;
+}
+
+void Phases::idleThenThru(double idleSeconds, int messages, int perSecond, IdleFigures& idle, ThruFigures& thru) {
+    ProgramProcess program({"ports", JackMeter::kKeys, JackMeter::kSynth});
+    expectReady(program);
+    // Let the connections take effect and the start-up work end.
+    std::this_thread::sleep_for(1s);
+    sampleLoad();
+    const pid_t pid = program.pid();
+    idle.pid = pid;
+    idle.memory = resident(pid);
+    progress_("idle for " + text("%.0f s", idleSeconds) + " with both ports open and started");
+    const auto threadsBefore = threadUse(pid);
+    const double cpuBefore = cpuSeconds(pid);
+    const auto begin = Clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(idleSeconds));
+    idle.cpuSeconds = cpuSeconds(pid) - cpuBefore;
+    idle.seconds = seconds(Clock::now() - begin);
+    idle.threads = usedBetween(threadsBefore, threadUse(pid));
+
+    sampleLoad();
+    const int xrunsBefore = meter_.xruns();
+    progress_("thru: " + std::to_string(messages) + " messages at " + std::to_string(perSecond) + " per second");
+    meter_.play(messages, meter_.sampleRate() / perSecond);
+    const auto playing = std::chrono::seconds(messages / perSecond + 10);
+    if (!waitUntil([&] { return meter_.played() == messages; }, playing)) progress_("the meter did not play them all");
+    // Whatever has not arrived a second after the last one left is lost.
+    waitUntil([&] { return meter_.heard() == messages; }, 1s);
+    thru.played = meter_.played();
+    thru.heard = meter_.heard();
+    thru.unexpected = meter_.unexpected();
+    const auto latencies = meter_.latencies();
+    thru.frames = spreadOf(std::vector<double>(latencies.begin(), latencies.end()));
+    thru.xruns = meter_.xruns() - xrunsBefore;
+    sampleLoad();
+    if (!program.stop()) progress_("the program did not end cleanly");
+}
+
+ClockFigures Phases::clock(int periodMs, int ticks) {
+    ClockFigures figures;
+    figures.periodMs = periodMs;
+    const int first = meter_.onsets();
+    const int xrunsBefore = meter_.xruns();
+    sampleLoad();
+    progress_("step clock at " + std::to_string(periodMs) + " ms for " + std::to_string(ticks) + " ticks");
+    ProgramProcess program({"arpeggio", JackMeter::kKeys, JackMeter::kSynth, std::to_string(periodMs)});
+    expectReady(program);
+    // The first tick loads the period from the slider, which restarts the
+    // timer: intervals count from the second tick on.
+    const int needed = ticks + 2;
+    const auto expected = std::chrono::milliseconds(static_cast<long>(needed) * periodMs);
+    if (!waitUntil([&] { return meter_.onsets() - first >= needed; }, 2 * expected + 10s)) {
+        progress_("the synthesiser heard only " + std::to_string(meter_.onsets() - first) + " notes");
+    }
+    figures.xruns = meter_.xruns() - xrunsBefore;
+    sampleLoad();
+    if (!program.stop()) progress_("the program did not end cleanly");
+
+    const auto onsets = meter_.onsetsFrom(first);
+    if (onsets.size() < 3) return figures;
+    std::vector<double> errors;
+    std::vector<double> systemErrors;
+    const double framesPerMs = meter_.sampleRate() / 1000.0;
+    for (std::size_t i = 1; i + 1 < onsets.size() && errors.size() < static_cast<std::size_t>(ticks); ++i) {
+        errors.push_back(framesBetween(onsets[i].frame, onsets[i + 1].frame) / framesPerMs - periodMs);
+        systemErrors.push_back((onsets[i + 1].systemNanoseconds - onsets[i].systemNanoseconds) / 1e6 - periodMs);
+    }
+    figures.intervals = static_cast<int>(errors.size());
+    figures.meanErrorMs = meanOf(errors);
+    figures.absoluteErrorMs = spreadOf(absolutes(errors));
+    figures.meanErrorSystemMs = meanOf(systemErrors);
+    figures.absoluteErrorSystemMs = spreadOf(absolutes(systemErrors));
+    const auto& from = onsets[1];
+    const auto& to = onsets[errors.size() + 1];
+    figures.framesPerSystemSecond =
+        framesBetween(from.frame, to.frame) / ((to.systemNanoseconds - from.systemNanoseconds) / 1e9);
+    return figures;
+}
+
+}  // namespace marovane::bench

@@ -1,0 +1,164 @@
+#include "Report.h"
+
+#include "Text.h"
+
+#include <jack/jack.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace marovane::bench {
+
+namespace {
+
+constexpr char kBegin[] = "<!-- bench:begin: written by marovane_bench, replaced on every run -->";
+constexpr char kEnd[] = "<!-- bench:end -->";
+
+std::string cpuModel() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    for (std::string line; std::getline(cpuinfo, line);) {
+        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+    }
+    return "unknown CPU";
+}
+
+const char* met(bool reached) { return reached ? "yes" : "**no**"; }
+
+struct Table {
+    std::ostringstream out;
+    Table() { out << "| Figure | Measured | Target | Met |\n|---|---|---|---|\n"; }
+    void row(const std::string& figure, const std::string& measured, const std::string& target = "",
+             const std::string& reached = "") {
+        out << "| " << figure << " | " << measured << " | " << target << " | " << reached << " |\n";
+    }
+};
+
+void thruRows(Table& table, const RunFigures& run) {
+    const double periodMs = run.periodFrames * 1000.0 / run.sampleRate;
+    const auto latency = [&](double frames) {
+        return text("%.0f frames, %.3f ms, %.2f periods", frames, frames * periodMs / run.periodFrames,
+                    frames / run.periodFrames);
+    };
+    const ThruFigures& thru = run.thru;
+    table.row("Thru latency p50", latency(thru.frames.p50));
+    table.row("Thru latency p99", latency(thru.frames.p99), text("at most 2 periods (%d frames)", 2 * run.periodFrames),
+              met(thru.frames.p99 <= 2 * run.periodFrames));
+    table.row("Thru latency max", latency(thru.frames.max));
+    const int lost = thru.played - thru.heard;
+    table.row("Thru messages lost",
+              text("%d of %d (%d unexpected); %d xruns", lost, thru.played, thru.unexpected, thru.xruns), "0",
+              met(lost == 0 && thru.played > 0 && thru.unexpected == 0));
+}
+
+void clockRows(Table& table, const RunFigures& run) {
+    const double periodMs = run.periodFrames * 1000.0 / run.sampleRate;
+    for (const ClockFigures& clock : run.clocks) {
+        const std::string name = text("Step clock %d ms", clock.periodMs);
+        const double driftPercent = 100 * clock.meanErrorMs / clock.periodMs;
+        table.row(name + text(": mean error (drift) over %d intervals", clock.intervals),
+                  text("%+.4f ms (%+.4f %%); system clock %+.4f ms (%+.4f %%); frame clock at %.1f frames/s",
+                       clock.meanErrorMs, driftPercent, clock.meanErrorSystemMs,
+                       100 * clock.meanErrorSystemMs / clock.periodMs, clock.framesPerSystemSecond),
+                  text("below 0.1 %% (%.3f ms)", clock.periodMs / 1000.0),
+                  met(clock.intervals > 0 && std::abs(driftPercent) < 0.1));
+        const Spread& error = clock.absoluteErrorMs;
+        const Spread& system = clock.absoluteErrorSystemMs;
+        table.row(name + ": absolute error p50 / p99 / max",
+                  text("%.3f / %.3f / %.3f ms; system clock %.3f / %.3f / %.3f ms; %d xruns", error.p50, error.p99,
+                       error.max, system.p50, system.p99, system.max, clock.xruns),
+                  text("p99 at most %.3f ms (1 ms + one period)", 1 + periodMs),
+                  met(clock.intervals > 0 && error.p99 <= 1 + periodMs));
+    }
+}
+
+void costRows(Table& table, const RunFigures& run) {
+    const IdleFigures& idle = run.idle;
+    const double share = 100 * idle.cpuSeconds / idle.seconds;
+    table.row(text("Idle CPU, user + system, over %.1f s", idle.seconds),
+              text("%.2f %% of one core (%.0f ms)", share, idle.cpuSeconds * 1000), "below 0.5 %", met(share < 0.5));
+    long switches = 0;
+    for (const ThreadUse& thread : idle.threads) switches += thread.switches;
+    table.row("Idle wake-ups (context switches)", text("%.0f per second", switches / idle.seconds));
+    const Resident& memory = idle.memory;
+    table.row("Resident memory (VmRSS) after start",
+              text("%.1f MiB: %.1f anonymous, %.1f files, %.1f shared memory", memory.total / 1024.0,
+                   memory.anonymous / 1024.0, memory.files / 1024.0, memory.sharedMemory / 1024.0));
+    std::vector<double> startup = run.startupMs;
+    std::sort(startup.begin(), startup.end());
+    if (!startup.empty()) {
+        table.row(text("Start-up to window shown, median of %zu", startup.size()),
+                  text("%.0f ms (min %.0f, max %.0f)", startup[startup.size() / 2], startup.front(), startup.back()));
+    }
+}
+
+std::string threadTable(const IdleFigures& idle) {
+    std::vector<ThreadUse> threads = idle.threads;
+    std::sort(threads.begin(), threads.end(),
+              [](const ThreadUse& a, const ThreadUse& b) { return a.cpuSeconds > b.cpuSeconds; });
+    std::ostringstream out;
+    out << "| Thread | CPU time | Share of one core | Wake-ups per second |\n|---|---|---|---|\n";
+    int asleep = 0;
+    for (const ThreadUse& thread : threads) {
+        if (thread.switches == 0 && thread.cpuSeconds == 0) {
+            ++asleep;
+            continue;
+        }
+        out << text("| %s (%d%s) | %.1f ms | %.3f %% | %.0f |\n", thread.name.c_str(), thread.tid,
+                    thread.tid == idle.pid ? ", main" : "", thread.cpuSeconds * 1000,
+                    100 * thread.cpuSeconds / idle.seconds, thread.switches / idle.seconds);
+    }
+    out << "\n" << asleep << " more threads neither ran nor woke.\n";
+    return out.str();
+}
+
+}  // namespace
+
+std::string reportBlock(const RunFigures& run) {
+    std::ostringstream out;
+    out << kBegin << "\n## Latest run\n\n";
+    out << "Produced by `bash scripts/bench.sh` on " << run.date << ".\n\n";
+    out << "- Machine: " << cpuModel() << ", " << std::thread::hardware_concurrency()
+        << " cores, shared with other work. Load average (1, 5, 15 min): " << run.loadAtStart << " at the start, "
+        << run.loadAtEnd
+        << " at the end; highest 1-minute figure seen during the run: " << text("%.2f", run.highestLoad) << ".\n";
+    out << "- Versions: Qt " << MAROVANE_QT_VERSION << ", RtMidi " << MAROVANE_RTMIDI_VERSION << ", JACK "
+        << jack_get_version_string() << ", " << MAROVANE_COMPILER << ".\n";
+    out << text("- JACK: `jackd -r -S -d dummy -r %d -p %d`, one period = %d frames = %.3f ms; ", run.sampleRate,
+                run.periodFrames, run.periodFrames, run.periodFrames * 1000.0 / run.sampleRate)
+        << run.xruns << " xruns in all. Alone with the meter, before any program ran, the server had "
+        << text("%d xruns in %.0f s and its frame clock ran at %.1f frames per second of the system clock.\n\n",
+                run.serverAlone.xruns, run.serverAlone.seconds, run.serverAlone.framesPerSystemSecond);
+    Table table;
+    thruRows(table, run);
+    clockRows(table, run);
+    costRows(table, run);
+    out << table.out.str() << "\nThe program's threads while idle:\n\n" << threadTable(run.idle) << kEnd << "\n";
+    return out.str();
+}
+
+void writeReport(const std::string& path, const std::string& block) {
+    std::string document;
+    if (std::ifstream in(path); in) document.assign(std::istreambuf_iterator<char>(in), {});
+    const auto begin = document.find("<!-- bench:begin");
+    const auto end = document.find(kEnd);
+    if (begin != std::string::npos && end != std::string::npos && begin < end) {
+        document.replace(begin, end + std::string(kEnd).size() + 1 - begin, block);
+    } else {
+        if (document.empty()) document = "# Performance\n";
+        document += "\n" + block;
+    }
+    if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty()) {
+        std::filesystem::create_directories(folder);
+    }
+    std::ofstream out(path);
+    out << document;
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+}  // namespace marovane::bench

@@ -1,0 +1,166 @@
+#include "JackdProcess.h"
+
+#include <jack/jack.h>
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace marovane::harness {
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kStartTimeout = 10s;
+constexpr auto kStopTimeout = 10s;
+constexpr auto kPollInterval = 100ms;
+
+// Starts jackd with its output going to the log; -1 when it cannot.
+// -S (synchronous) matters: without it MIDI between clients gets lost on a
+// loaded machine.
+pid_t spawnJackd(const std::string& name, const std::string& log) {
+    const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (logFd < 0) return -1;
+    const std::vector<std::string> args = {"jackd", "-n", name, "-r", "-S", "-d", "dummy", "-r", "48000", "-p", "64"};
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(logFd, STDOUT_FILENO);
+        dup2(logFd, STDERR_FILENO);
+        // jackd ends with its owner, even one that is killed.
+        prctl(PR_SET_PDEATHSIG, SIGINT);
+        if (getppid() != parent) _exit(1);
+        execvp("jackd", argv.data());
+        const char failed[] = "marovane: could not run jackd\n";
+        (void)!write(STDERR_FILENO, failed, sizeof failed - 1);
+        _exit(127);
+    }
+    close(logFd);
+    return pid;
+}
+
+// Asked of libjack directly: RtMidi 5 leaks a buffer for each JACK output
+// it makes while no server runs.
+bool acceptsClients() {
+    jack_client_t* probe = jack_client_open("jackd-probe", JackNoStartServer, nullptr);
+    if (!probe) return false;
+    jack_client_close(probe);
+    return true;
+}
+
+std::string describe(int status) {
+    if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return "was killed by signal " + std::to_string(WTERMSIG(status));
+    return "ended";
+}
+
+// Returns whether jackd ended on its own with status 0.
+bool interrupt(pid_t pid) {
+    kill(pid, SIGINT);
+    int status = 0;
+    for (const auto deadline = Clock::now() + kStopTimeout; Clock::now() < deadline;) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return false;
+}
+
+// Starts jackd as `name` and makes it the server clients use. Returns its pid,
+// or -1 with `failure` saying why it does not accept clients.
+pid_t start(const std::string& name, const std::string& log, std::string& failure) {
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    const pid_t pid = spawnJackd(name, log);
+    if (pid < 0) {
+        failure = "Could not start jackd with its log in " + log + ".";
+        return -1;
+    }
+    for (const auto deadline = Clock::now() + kStartTimeout; Clock::now() < deadline;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            failure = "jackd " + describe(status) + " at start; see " + log + ".";
+            return -1;
+        }
+        if (acceptsClients()) return pid;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    interrupt(pid);
+    failure = "jackd did not accept clients within 10 s; see " + log + ".";
+    return -1;
+}
+
+// One more clean run under the same name frees a registry entry. Returns
+// whether the entry is free.
+bool reclaim(const std::string& name, const std::string& log) {
+    std::string failure;
+    const pid_t pid = start(name, log, failure);
+    return pid >= 0 && interrupt(pid);
+}
+
+// Servers that died without stopping (a crash, a kill): entries named with
+// the prefix for a process that is gone.
+std::vector<std::string> staleServers(const std::string& prefix) {
+    std::ifstream file("/dev/shm/jack-shm-registry", std::ios::binary);
+    const std::string registry{std::istreambuf_iterator<char>(file), {}};
+    std::vector<std::string> names;
+    for (auto at = registry.find(prefix); at != std::string::npos; at = registry.find(prefix, at + 1)) {
+        const auto end = registry.find_first_not_of("0123456789", at + prefix.size());
+        const std::string name = registry.substr(at, end - at);
+        const pid_t owner = std::atoi(name.c_str() + prefix.size());
+        if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace
+
+JackdProcess::JackdProcess(const std::string& prefix)
+    : name_(prefix + std::to_string(getpid())), log_("/tmp/" + name_ + ".log") {
+    // Before any client: libjack reads these when a client opens.
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    for (const std::string& stale : staleServers(prefix)) reclaim(stale, log_);
+    pid_ = start(name_, log_, failure_);
+}
+
+JackdProcess::~JackdProcess() { stop(); }
+
+bool JackdProcess::stop() {
+    if (pid_ < 0 && !std::exchange(killed_, false)) return true;
+    const bool clean = (pid_ >= 0 && interrupt(std::exchange(pid_, -1))) || reclaim(name_, log_);
+    if (clean) std::remove(log_.c_str());
+    return clean;
+}
+
+void JackdProcess::kill() {
+    if (pid_ < 0) return;
+    ::kill(pid_, SIGKILL);
+    waitpid(std::exchange(pid_, -1), nullptr, 0);
+    killed_ = true;
+}
+
+bool JackdProcess::restart() {
+    if (pid_ >= 0) return false;
+    pid_ = start(name_, log_, failure_);
+    return pid_ >= 0;
+}
+
+}  // namespace marovane::harness

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the benchmark in build/ and runs it: it
+# starts a JACK server of its own, measures the program against it and writes
+# the figures to docs/PERFORMANCE.md. Takes about three minutes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+cmake -S . -B build
+cmake --build build --target marovane_bench -j"$(nproc)"
+echo "Load before the run: $(uptime)"
+./build/bench/marovane_bench docs/PERFORMANCE.md
