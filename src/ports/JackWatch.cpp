@@ -49,13 +49,6 @@ JackWatch::JackWatch(jack_client_t* client) : client_(client), sendsPerCycle_(se
             watch.tellSinks();
         },
         this);
-    jack_set_process_callback(
-        client_,
-        [](jack_nframes_t, void* self) {
-            ++static_cast<JackWatch*>(self)->cycles_;
-            return 0;
-        },
-        this);
     // A device goes when its port, or its whole client, does.
     jack_set_client_registration_callback(
         client_,
@@ -105,9 +98,18 @@ std::optional<PortError> JackWatch::failure(const std::string* device, const cha
     return std::nullopt;
 }
 
+// Read from the server's frame timer rather than counted in a process
+// callback of our own: a client with a process callback is woken in every
+// period, which would cost CPU time while nothing plays. (JACK 2 keeps the
+// timer in memory shared with every client, readable from any thread.)
+std::uint64_t JackWatch::cycles() const {
+    const jack_nframes_t frames = jack_get_buffer_size(client_);
+    return frames ? jack_last_frame_time(client_) / frames : 0;
+}
+
 bool JackWatch::waitForCycleAfter(std::uint64_t cycle) const {
     const auto deadline = std::chrono::steady_clock::now() + kStall;
-    while (cycles_ == cycle) {
+    while (cycles() == cycle) {
         if (gone_ || std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(kPoll);
     }

@@ -18,8 +18,8 @@ namespace marovane {
 // A JACK client of the back end's own, without ports, that learns what RtMidi
 // does not pass on: RtMidi 5 sets no shutdown callback and no registration
 // callbacks, so without this a server that goes away, or a device whose
-// client quits, would go unnoticed. It also counts the server's process
-// cycles, by which the outputs pace themselves (see SendPace).
+// client quits, would go unnoticed. It also tells the server's process
+// cycles apart, by which the outputs pace themselves (see SendPace).
 //
 // Its callbacks run on JACK's threads and only tell the change sinks, which
 // hand the news to the UI thread; everything else is called from the UI
@@ -41,7 +41,8 @@ public:
     // code, to the others with code 0.
     std::optional<PortError> failure(const std::string* device, const char* direction);
 
-    std::uint64_t cycles() const { return cycles_; }
+    // The number of the server's current process cycle.
+    std::uint64_t cycles() const;
     // How many short messages may be handed to one RtMidi output in one cycle.
     std::size_t sendsPerCycle() const { return sendsPerCycle_; }
     // Waits until the cycle count has moved past `cycle`; false when the
@@ -56,7 +57,6 @@ private:
     std::size_t sendsPerCycle_ = 1;
     std::atomic<bool> gone_{false};
     std::atomic<bool> lossTold_{false};
-    std::atomic<std::uint64_t> cycles_{0};
     std::mutex mutex_;
     std::vector<ChangeSink*> sinks_;
 };
