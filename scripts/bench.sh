@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 cmake -S . -B build
 cmake --build build --target marovane_bench -j"$(nproc)"
 echo "Load before the run: $(uptime)"

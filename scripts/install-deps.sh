@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Marovane needs to build, run and test,
-# only those that are missing.
+# Installs the Debian packages that Marovane needs to build and run, and with
+# the argument "test" also what its tests and benchmark need; only those that
+# are missing.
 set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev librtmidi-dev libjack-jackd2-dev
-  libgtest-dev jackd2
-  clang libclang-rt-14-dev  # the pattern reader's fuzz test (libFuzzer)
   fonts-dejavu-core fonts-liberation2
 )
+if [ "${1:-}" = test ]; then
+  packages+=(
+    libgtest-dev jackd2
+    clang libclang-rt-14-dev  # the pattern reader's fuzz test (libFuzzer)
+  )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

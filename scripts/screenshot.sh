@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 if ! command -v xvfb-run >/dev/null; then
   as_root=()
   [ "$(id -u)" -eq 0 ] || as_root=(sudo)

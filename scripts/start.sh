@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-cmake -S . -B build -DMAROVANE_WERROR=OFF
+cmake -S . -B build -DMAROVANE_WERROR=OFF -DBUILD_TESTING=OFF
 cmake --build build --target marovane -j"$(nproc)"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

@@ -6,16 +6,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 
 run_tests() {
   (cd "$1" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 120 -j"$(nproc)")
 }
 
-cmake -S . -B build -DMAROVANE_WERROR=ON
+cmake -S . -B build -DMAROVANE_WERROR=ON -DBUILD_TESTING=ON
 cmake --build build -j"$(nproc)"
 run_tests build
 
-cmake -S . -B build-sanitize -DMAROVANE_WERROR=ON -DMAROVANE_SANITIZE=ON
+cmake -S . -B build-sanitize -DMAROVANE_WERROR=ON -DMAROVANE_SANITIZE=ON -DBUILD_TESTING=ON
 cmake --build build-sanitize -j"$(nproc)"
 run_tests build-sanitize
