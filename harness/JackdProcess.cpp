@@ -157,6 +157,14 @@ void JackdProcess::kill() {
     killed_ = true;
 }
 
+void JackdProcess::suspend() {
+    if (pid_ >= 0) ::kill(pid_, SIGSTOP);
+}
+
+void JackdProcess::resume() {
+    if (pid_ >= 0) ::kill(pid_, SIGCONT);
+}
+
 bool JackdProcess::restart() {
     if (pid_ >= 0) return false;
     pid_ = start(name_, log_, failure_);

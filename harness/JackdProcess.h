@@ -37,6 +37,10 @@ public:
     // Starts it again under its name after kill(); false when it does not
     // accept clients.
     bool restart();
+    // Stops the server where it stands (SIGSTOP), as a hung server would,
+    // and lets it go on (SIGCONT).
+    void suspend();
+    void resume();
 
 private:
     std::string prefix_;

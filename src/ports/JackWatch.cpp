@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace marovane {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // Named like every client of ours, so that the listings leave it out.
 constexpr char kClientName[] = "Marovane Watch";
@@ -20,7 +23,8 @@ constexpr std::size_t kHeaderBytes = 64;
 // read; a quarter of what the port buffer takes per count keeps them within it.
 constexpr std::size_t kShares = 4;
 
-// A server that runs no cycle for this long is taken as stalled.
+// A server that runs no cycle for this long while the program sends is
+// taken as stalled.
 constexpr std::chrono::seconds kStall{1};
 constexpr std::chrono::microseconds kPoll{200};
 
@@ -108,27 +112,48 @@ std::uint64_t JackWatch::cycles() const {
 }
 
 bool JackWatch::waitForCycleAfter(std::uint64_t cycle) const {
-    const auto deadline = std::chrono::steady_clock::now() + kStall;
+    const auto deadline = Clock::now() + kStall;
     while (cycles() == cycle) {
-        if (gone_ || std::chrono::steady_clock::now() > deadline) return false;
+        if (gone_ || Clock::now() > deadline) return false;
         std::this_thread::sleep_for(kPoll);
     }
     return true;
 }
 
-bool SendPace::beforeSend() {
-    if (watch_.serverGone()) return false;
-    const std::uint64_t now = watch_.cycles();
-    if (now != cycle_) {
-        cycle_ = now;
-        sent_ = 0;
+PortError SendPace::beforeSend() {
+    if (watch_.serverGone()) {
+        return {ErrorSendFailed, "The MIDI message was not sent: the JACK server is no longer running."};
     }
-    if (sent_ == watch_.sendsPerCycle()) {
-        if (!watch_.waitForCycleAfter(cycle_)) return false;
-        cycle_ = watch_.cycles();
+    const std::uint64_t cycle = watch_.cycles();
+    const auto now = Clock::now();
+    if (cycle != cycle_) {
+        cycle_ = cycle;
         sent_ = 0;
+        movedAt_ = now;
+        stallTold_ = false;
+    }
+    // Sending on into a server that stands still would fill RtMidi's buffer,
+    // and then RtMidi waits for room, on the UI thread, for as long as the
+    // server stands. Nothing is sent until it runs again, and that is said
+    // once; the port stays open, so playing goes on when the server does.
+    const bool stalled = now - movedAt_ > kStall || (sent_ == watch_.sendsPerCycle() && !waitForNextCycle());
+    if (stalled) {
+        if (std::exchange(stallTold_, true)) {
+            return {ErrorNotDone, "The MIDI message was not sent: the JACK server still runs no process cycle."};
+        }
+        return {ErrorSendFailed,
+                "The MIDI system has stopped responding: the JACK server has run no process cycle for over a "
+                "second, so nothing is sent until it runs again."};
     }
     ++sent_;
+    return {};
+}
+
+bool SendPace::waitForNextCycle() {
+    if (!watch_.waitForCycleAfter(cycle_)) return false;
+    cycle_ = watch_.cycles();
+    sent_ = 0;
+    movedAt_ = Clock::now();
     return true;
 }
 

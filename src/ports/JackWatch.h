@@ -5,6 +5,7 @@
 #include <jack/jack.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -68,14 +69,21 @@ private:
 class SendPace {
 public:
     explicit SendPace(const JackWatch& watch) : watch_(watch) {}
-    // Waits, when needed, until the message may go; false when it cannot
-    // because the server is gone or has stalled.
-    bool beforeSend();
+    // Waits, when needed, until the message may go; an error when it cannot
+    // because the server is gone or stands still (ErrorNotDone once a stall
+    // has been reported).
+    PortError beforeSend();
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    bool waitForNextCycle();
+
     const JackWatch& watch_;
     std::uint64_t cycle_ = 0;
     std::size_t sent_ = 0;
+    Clock::time_point movedAt_ = Clock::now();  // when cycle_ was last seen to change
+    bool stallTold_ = false;
 };
 
 }  // namespace marovane

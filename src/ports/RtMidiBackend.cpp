@@ -235,9 +235,10 @@ public:
 
     PortError send(const std::vector<unsigned char>& bytes) override {
         // Also keeps RtMidi from waiting forever for room in its buffer
-        // that a server which is gone never makes.
-        if (pace_ && !pace_->beforeSend()) {
-            return {ErrorSendFailed, "The MIDI message was not sent: the JACK server has stopped running cycles."};
+        // that a server which is gone, or stands still, never makes.
+        if (pace_) {
+            const PortError paced = pace_->beforeSend();
+            if (paced.code != 0) return paced;
         }
         try {
             reports_.clear();

@@ -20,6 +20,14 @@ void JackServer::kill() {
     if (server_) server_->kill();
 }
 
+void JackServer::suspend() {
+    if (server_) server_->suspend();
+}
+
+void JackServer::resume() {
+    if (server_) server_->resume();
+}
+
 bool JackServer::restart() { return server_ && server_->restart(); }
 
 }  // namespace marovane::testing

@@ -28,6 +28,9 @@ public:
     // Starts it again, under its name, after kill(); false when it does not
     // accept clients.
     static bool restart();
+    // Stops the running server where it stands (SIGSTOP), and lets it go on.
+    static void suspend();
+    static void resume();
 
 private:
     static inline std::string unavailable_ = "The JACK test server was not set up.";

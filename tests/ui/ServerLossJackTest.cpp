@@ -8,6 +8,39 @@ namespace {
 
 class ServerLossJackTest : public testing::WindowOnJack {};
 
+// The JACK server stands still (SIGSTOP) while an arpeggio plays: within
+// about a second the output says so once and sends nothing more, rather than
+// filling RtMidi's buffer and then waiting for room for as long as the server
+// stands; nothing spins. Once the server runs again the arpeggio is heard
+// again, and the program ends cleanly.
+TEST_F(ServerLossJackTest, AStalledServerIsReportedOnceAndPlayingGoesOnAfterIt) {
+    goWithPeers();
+    testing::MessageBoxReader user;
+    recordShownErrors();
+    startArpeggio();
+    heard(2);
+
+    testing::JackServer::suspend();
+    const bool reported = QTest::qWaitFor([&] { return !shown_.empty(); }, 5000);
+    const double cpu = cpuSecondsOver(1000);
+    testing::JackServer::resume();
+    ASSERT_TRUE(reported);
+
+    const std::string report =
+        "The MIDI system has stopped responding: the JACK server has run no process cycle for over a second, so "
+        "nothing is sent until it runs again.";
+    EXPECT_EQ(shown_, (std::vector<Shown>{{"output", ErrorSendFailed, report}}));
+    EXPECT_EQ(user.texts, QStringList{QString::fromStdString(report)});
+    EXPECT_LT(cpu, 0.25);
+    EXPECT_EQ(window_->MIDIOutput1.State(), StateStarted);
+    const std::size_t before = heard_.count();
+    heard(before + 4);
+
+    QSignalSpy ended(window_.get(), &frmMain::ended);
+    window_->mnuFileExit->trigger();
+    EXPECT_EQ(ended.count(), 1);
+}
+
 // The JACK server dies (SIGKILL) while both ports are started and an
 // arpeggio runs: the program says once that the MIDI system has stopped and
 // closes both ports, nothing spins, File > Exit still ends the program, and
