@@ -15,7 +15,7 @@
 // It runs until it is stopped with SIGTERM, which closes the window.
 
 #include "ports/PortCommands.h"
-#include "ports/RtMidiBackend.h"
+#include "ports/rtmidi/RtMidiBackend.h"
 #include "ui/Application.h"
 #include "ui/Program.h"
 #include "ui/frmMain.h"

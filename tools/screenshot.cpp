@@ -2,9 +2,9 @@
 // ticked, into the PNG file named on the command line. Run by
 // scripts/screenshot.sh under a virtual X server; the MIDI system is the
 // in-memory one, so nothing needs to be connected.
-#include "ports/LoopbackBackend.h"
-#include "ports/QtUiThread.h"
+#include "support/LoopbackBackend.h"
 #include "ui/Application.h"
+#include "ui/QtUiThread.h"
 #include "ui/frmMain.h"
 
 #include <QCheckBox>

@@ -1,15 +1,13 @@
 #include "Performance.h"
 
+#include "midi/BeatGrid.h"
+#include "midi/MidiStatus.h"
+
 #include <string>
 
 namespace marovane {
 
 namespace {
-constexpr std::int16_t noteOn = 144;
-constexpr std::int16_t controlChange = 176;
-constexpr std::int16_t programChange = 192;
-constexpr std::int16_t allNotesOff = 123;
-
 constexpr std::int16_t arpeggioStartNote = 10;
 constexpr std::int16_t arpeggioVelocity = 85;
 constexpr std::int16_t lowestArpeggioNote = 3;
@@ -51,7 +49,7 @@ void Performance::beatbutton_Click() {
     if (state.beatmode == flagOn) {
         state.beatmode = flagOff;
         controls_.setBeatButtonCaption("Beat Mode");
-        output_.send(controlChange, allNotesOff, 0);
+        output_.send(StatusControlChange, ControllerAllNotesOff, 0);
         return;
     }
     state.beatmode = flagOn;
@@ -61,7 +59,7 @@ void Performance::beatbutton_Click() {
 
 void Performance::instruslide_Change() {
     const std::int16_t program = controls_.instrument();
-    output_.send(programChange, program, 0);
+    output_.send(StatusProgramChange, program, 0);
     controls_.setInstrumentCaption(" " + std::to_string(add16(program, 1)));
 }
 
@@ -88,16 +86,16 @@ void Performance::arpeggioStep() {
     if (state.arpnote > highestArpeggioNote || state.arpnote < lowestArpeggioNote) {
         arptimer_.setEnabled(false);  // this step's note is still played
     }
-    output_.send(noteOn, add16(state.arpnote, -step), 0);
-    output_.send(noteOn, state.arpnote, state.arpvelocity);
+    output_.send(StatusNoteOn, add16(state.arpnote, -step), 0);
+    output_.send(StatusNoteOn, state.arpnote, state.arpvelocity);
 }
 
 void Performance::beatStep() {
     // Grid notes are never ended one by one: this ends the previous column.
-    output_.send(controlChange, allNotesOff, 0);
+    output_.send(StatusControlChange, ControllerAllNotesOff, 0);
     for (int row = 0; row < gridRows; ++row) {
         if (controls_.beatBox(row * gridColumns + state.beatstep) == 1) {
-            output_.send(noteOn, add16(state.arpnote, topRowInterval - rowSpacing * row), gridVelocity);
+            output_.send(StatusNoteOn, add16(state.arpnote, topRowInterval - rowSpacing * row), gridVelocity);
         }
     }
     state.beatstep = state.beatstep == gridColumns - 1 ? 0 : add16(state.beatstep, 1);
@@ -117,7 +115,7 @@ void Performance::MIDIInput1_Message(MidiInputPort& MIDIInput1) {
 }
 
 void Performance::capture(std::int16_t status, std::int16_t data1, std::int16_t data2) {
-    if (status != noteOn) return;
+    if (status != StatusNoteOn) return;
     if (state.arpmode) {
         arptimer_.setEnabled(true);
         state.arpnote = data1;

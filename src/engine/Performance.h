@@ -2,8 +2,8 @@
 
 #include "PerformanceControls.h"
 #include "StepTimer.h"
-#include "ports/MessageSender.h"
-#include "ports/MidiPorts.h"
+#include "midi/MessageSender.h"
+#include "midi/PortInterfaces.h"
 
 #include <cstdint>
 
@@ -32,10 +32,6 @@ struct PerformanceState {
 // decides what can go on the wire.
 class Performance {
 public:
-    static constexpr int gridRows = 5;
-    static constexpr int gridColumns = 16;
-    static constexpr int gridBoxes = gridRows * gridColumns;
-
     Performance(PerformanceControls& controls, StepTimer& arptimer, MessageSender& output);
 
     void arpegiate_Click();

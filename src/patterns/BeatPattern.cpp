@@ -27,7 +27,7 @@
 //   stops there. No field may be longer than patternFieldLimit bytes and no
 //   file longer than patternFileLimit.
 
-#include "patterns/BeatPattern.h"
+#include "BeatPattern.h"
 
 #include <charconv>
 #include <fstream>
@@ -67,7 +67,7 @@ class PatternReader {
 public:
     // False once the input is refused.
     bool take(char c) {
-        if (++bytes_ > patternFileLimit || values_.size() == patternBoxes) return false;
+        if (++bytes_ > patternFileLimit || values_.size() == gridBoxes) return false;
         if (bytes_ == markBytes_ + 1 && markBytes_ < byteOrderMark.size() && c == byteOrderMark[markBytes_]) {
             ++markBytes_;
             return true;

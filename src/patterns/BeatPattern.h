@@ -1,5 +1,7 @@
 #pragma once
 
+#include "midi/BeatGrid.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -13,7 +15,6 @@ namespace marovane {
 
 // A beat pattern file holds the values of the 80 grid boxes in box order,
 // one per line: 0 clear, 1 ticked, 2 dimmed.
-constexpr int patternBoxes = 80;
 
 // The box values of a pattern: the first boxes of the grid, at most 80 of them
 // (a shorter file sets only its first boxes).
@@ -36,7 +37,7 @@ std::optional<PatternValues> readBeatPattern(const std::filesystem::path& file);
 // before anything is written. A new file gets the permissions of any file the
 // user creates (0666 less the umask); a replaced file keeps its own, and one
 // that the user may not write is not replaced.
-bool writeBeatPattern(const std::filesystem::path& file, std::span<const std::int16_t, patternBoxes> values);
+bool writeBeatPattern(const std::filesystem::path& file, std::span<const std::int16_t, gridBoxes> values);
 
 // Whether a name typed for saving names a plain file inside the folder: it
 // holds no '/', '\' or NUL and is not "." or "..". The name is judged as

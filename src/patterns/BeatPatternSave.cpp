@@ -5,7 +5,7 @@
 // target in one step. Until that rename the old file is untouched; if
 // anything fails before it, the new file is removed again.
 
-#include "patterns/BeatPattern.h"
+#include "BeatPattern.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,9 +19,9 @@ namespace marovane {
 namespace {
 
 // The program's own file form: one digit and CR LF per box, 240 bytes.
-std::optional<std::string> patternText(std::span<const std::int16_t, patternBoxes> values) {
+std::optional<std::string> patternText(std::span<const std::int16_t, gridBoxes> values) {
     std::string text;
-    text.reserve(patternBoxes * 3);
+    text.reserve(gridBoxes * 3);
     for (const std::int16_t value : values) {
         if (value < 0 || value > 2) return std::nullopt;
         text += static_cast<char>('0' + value);
@@ -59,7 +59,7 @@ bool writeAll(int fd, std::string_view text) {
 
 }  // namespace
 
-bool writeBeatPattern(const std::filesystem::path& file, std::span<const std::int16_t, patternBoxes> values) {
+bool writeBeatPattern(const std::filesystem::path& file, std::span<const std::int16_t, gridBoxes> values) {
     const auto text = patternText(values);
     if (!text) return false;
 

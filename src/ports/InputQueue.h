@@ -1,8 +1,8 @@
 #pragma once
 
 #include "MidiBackend.h"
-#include "ShortMessage.h"
 #include "UiWake.h"
+#include "midi/ShortMessage.h"
 
 #include <cstddef>
 #include <functional>
@@ -12,11 +12,13 @@
 
 namespace marovane {
 
-// The waiting messages of an input, filled on the back end's thread and read
-// on the UI thread. Bounded, and allocated once, so that the back end's
-// thread never allocates: when full, new messages are dropped, and the
-// overflow is reported once until the queue is cleared (the port reopened),
-// so that a flood cannot bury the user in reports.
+// The waiting messages of an input, filled on a back end's thread and read
+// on the UI thread. Bounded and allocated once: when full, new messages are
+// dropped, and the overflow is reported once until the queue is cleared (the
+// port reopened), so that a flood cannot bury the user in reports. Storing a
+// message takes a lock, and the wake it raises posts a task to the UI
+// thread, which allocates: a real-time thread must never call received()
+// itself, but hand its messages to a thread that may.
 class InputQueue : public ReceiveSink {
 public:
     // A JACK client can deliver some 2,700 messages per process cycle (about

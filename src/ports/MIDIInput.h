@@ -5,7 +5,6 @@
 #include "UiThread.h"
 
 #include <functional>
-#include <memory>
 
 namespace marovane {
 
@@ -18,17 +17,17 @@ namespace marovane {
 // channel pressure, song select, time code) shows Data2 as 0; a one-byte
 // message (tune request, real-time) shows Data1 and Data2 as 0. With no
 // message waiting all three are 0.
-class MIDIInput : public MIDIPort<MidiInputPort> {
+class MIDIInput : public MIDIPort<MidiInputPort, InputConnection> {
 public:
     MIDIInput(MidiBackend& backend, UiThread& ui);
-    ~MIDIInput() override;
+    // Closes first: the connection (and the back end's thread that feeds the
+    // queue) goes before the queue.
+    ~MIDIInput() override { close(); }
 
     std::int16_t MessageCount() const override;
     std::int16_t Message() const override { return current().status; }
     std::int16_t Data1() const override { return current().data1; }
     std::int16_t Data2() const override { return current().data2; }
-
-    void setAction(std::int16_t code) override;
 
     // The Message event: received messages are waiting. Raised on the UI
     // thread, once for each batch the back end delivered.
@@ -36,18 +35,16 @@ public:
 
 protected:
     std::vector<std::string> listDevices() override;
-    void connectionChanged() override;
+    Opened<InputConnection> openDevice() override;
+    void started(bool on) override { queue_.setAccepting(on); }
+    void released() override;
+    void next() override { queue_.popFront(); }
 
 private:
-    ShortMessage current() const;
-    void open();
-    void close();
+    ShortMessage current() const { return queue_.front(); }
     void raiseWaiting();
 
     InputQueue queue_;
-    // Declared after the queue: the connection (and the back end's thread
-    // that feeds the queue) goes first.
-    std::unique_ptr<InputConnection> connection_;
 };
 
 }  // namespace marovane

@@ -3,8 +3,6 @@
 #include "MIDIPort.h"
 #include "SoundingNotes.h"
 
-#include <memory>
-
 namespace marovane {
 
 // The MIDI output port component. DeviceID -1 is the program's own virtual
@@ -16,33 +14,28 @@ namespace marovane {
 // Closing first ends every note that this port started and that still sounds;
 // a connection that failed (its device or the MIDI system gone) is let go of
 // at once, and the failure reported.
-class MIDIOutput : public MIDIPort<MidiOutputPort> {
+class MIDIOutput : public MIDIPort<MidiOutputPort, OutputConnection> {
 public:
-    MIDIOutput(MidiBackend& backend, UiThread& ui) : MIDIPort(backend, ui) {}
-    ~MIDIOutput() override;
+    MIDIOutput(MidiBackend& backend, UiThread& ui) : MIDIPort(backend, ui, "output") {}
+    ~MIDIOutput() override { close(); }
 
     void setMessage(std::int16_t status) override { message_.status = status; }
     void setData1(std::int16_t value) override { message_.data1 = value; }
     void setData2(std::int16_t value) override { message_.data2 = value; }
 
-    void setAction(std::int16_t code) override;
-
 protected:
     std::vector<std::string> listDevices() override;
     std::string extraDeviceName(std::int16_t id) override;
-    void connectionChanged() override;
+    Opened<OutputConnection> openDevice() override;
+    void closing() override;
+    void released() override { sounding_ = {}; }
+    void sendCurrent() override;
 
 private:
-    void open();
-    void close();
-    // Lets go of a failed connection: nothing more can be sent on it.
-    void abandon();
-    void sendCurrent();
     void put(const ShortMessage& message);
 
     ShortMessage message_;
     SoundingNotes sounding_;
-    std::unique_ptr<OutputConnection> connection_;
 };
 
 }  // namespace marovane

@@ -5,8 +5,8 @@
 
 namespace marovane {
 
-template <class PortInterface>
-const std::vector<std::string>& MIDIPort<PortInterface>::devices() {
+template <class PortInterface, class ConnectionKind>
+const std::vector<std::string>& MIDIPort<PortInterface, ConnectionKind>::devices() {
     if (!listed_) {
         devices_ = listDevices();
         listed_ = true;
@@ -14,54 +14,114 @@ const std::vector<std::string>& MIDIPort<PortInterface>::devices() {
     return devices_;
 }
 
-template <class PortInterface>
-std::int16_t MIDIPort<PortInterface>::DeviceCount() {
+template <class PortInterface, class ConnectionKind>
+std::int16_t MIDIPort<PortInterface, ConnectionKind>::DeviceCount() {
     listed_ = false;
     const std::size_t count = devices().size();
     return static_cast<std::int16_t>(std::min<std::size_t>(count, std::numeric_limits<std::int16_t>::max()));
 }
 
-template <class PortInterface>
-std::string MIDIPort<PortInterface>::ProductName() {
-    const auto& list = devices();
-    if (deviceId_ >= 0 && static_cast<std::size_t>(deviceId_) < list.size()) return list[deviceId_];
+template <class PortInterface, class ConnectionKind>
+std::string MIDIPort<PortInterface, ConnectionKind>::ProductName() {
+    if (auto name = selectedDevice()) return *name;
     return extraDeviceName(deviceId_);
 }
 
-template <class PortInterface>
-std::string MIDIPort<PortInterface>::extraDeviceName(std::int16_t) {
+template <class PortInterface, class ConnectionKind>
+std::string MIDIPort<PortInterface, ConnectionKind>::extraDeviceName(std::int16_t) {
     return {};
 }
 
-template <class PortInterface>
-bool MIDIPort<PortInterface>::selectedDevice(std::string& name, const char* kind) {
-    const auto& list = devices();
-    if (deviceId_ >= 0 && static_cast<std::size_t>(deviceId_) < list.size()) {
-        name = list[deviceId_];
-        return true;
+template <class PortInterface, class ConnectionKind>
+void MIDIPort<PortInterface, ConnectionKind>::setAction(std::int16_t code) {
+    switch (code) {
+    case ActionOpen:
+        open();
+        break;
+    case ActionClose:
+        close();
+        break;
+    case ActionStart:
+        if (state_ == StateClosed) {
+            raiseError(ErrorNotDone, std::string("The MIDI ") + direction_ + " is not open, so it cannot be started.");
+            return;
+        }
+        started(true);
+        state_ = StateStarted;
+        break;
+    case ActionStop:
+        if (state_ == StateStarted) {
+            started(false);
+            state_ = StateOpen;
+        }
+        break;
+    case ActionNext:
+        next();
+        break;
+    case ActionSend:
+        sendCurrent();
+        break;
+    default:
+        raiseError(ErrorUnknownAction,
+                   std::string("Unknown MIDI ") + direction_ + " action " + std::to_string(code) + ".");
     }
-    raiseError(ErrorNoSuchDevice,
-               std::string("There is no MIDI ") + kind + " device number " + std::to_string(deviceId_) + ".");
-    return false;
 }
 
-template <class PortInterface>
-void MIDIPort<PortInterface>::raiseError(std::int16_t code, const std::string& text) {
+template <class PortInterface, class ConnectionKind>
+void MIDIPort<PortInterface, ConnectionKind>::open() {
+    close();
+    auto opened = openDevice();
+    if (!opened.connection) {
+        raiseError(opened.error);
+        return;
+    }
+    connection_ = std::move(opened.connection);
+    state_ = StateOpen;
+}
+
+template <class PortInterface, class ConnectionKind>
+void MIDIPort<PortInterface, ConnectionKind>::close() {
+    if (connection_) closing();
+    release();
+}
+
+template <class PortInterface, class ConnectionKind>
+void MIDIPort<PortInterface, ConnectionKind>::release() {
+    connection_.reset();
+    released();
+    state_ = StateClosed;
+}
+
+template <class PortInterface, class ConnectionKind>
+std::optional<std::string> MIDIPort<PortInterface, ConnectionKind>::selectedDevice() {
+    const auto& list = devices();
+    if (deviceId_ >= 0 && static_cast<std::size_t>(deviceId_) < list.size()) return list[deviceId_];
+    return std::nullopt;
+}
+
+template <class PortInterface, class ConnectionKind>
+PortError MIDIPort<PortInterface, ConnectionKind>::noSuchDevice() const {
+    return {ErrorNoSuchDevice,
+            std::string("There is no MIDI ") + direction_ + " device number " + std::to_string(deviceId_) + "."};
+}
+
+template <class PortInterface, class ConnectionKind>
+void MIDIPort<PortInterface, ConnectionKind>::raiseError(std::int16_t code, const std::string& text) {
     if (onError) onError(code, text);
 }
 
-template <class PortInterface>
-bool MIDIPort<PortInterface>::dropIfFailed(Connection* connection, const std::function<void()>& drop) {
-    if (!connection) return false;
-    const auto failure = connection->failure();
+template <class PortInterface, class ConnectionKind>
+bool MIDIPort<PortInterface, ConnectionKind>::dropIfFailed() {
+    if (!connection_) return false;
+    const auto failure = connection_->failure();
     if (!failure) return false;
-    // Closed before the report, whose handler may run other handlers.
-    drop();
+    // Let go of before the report, whose handler may run other handlers.
+    release();
     if (failure->code != 0) raiseError(*failure);
     return true;
 }
 
-template class MIDIPort<MidiInputPort>;
-template class MIDIPort<MidiOutputPort>;
+template class MIDIPort<MidiInputPort, InputConnection>;
+template class MIDIPort<MidiOutputPort, OutputConnection>;
 
 }  // namespace marovane

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "MidiBackend.h"
-#include "MidiPorts.h"
-#include "PortCodes.h"
 #include "UiWake.h"
+#include "midi/PortCodes.h"
+#include "midi/PortInterfaces.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,10 +14,11 @@
 namespace marovane {
 
 // What the input and output port components share: the device list, the
-// selected device, the state and the Error event. Every property write and
-// every action is allowed in every state; what cannot be done is reported
-// through Error, never thrown.
-template <class PortInterface>
+// selected device, the Open/Close/Start/Stop state machine, the connection
+// and the Error event. Every property write and every action is allowed in
+// every state; what cannot be done is reported through Error, never thrown.
+// The input and the output add what differs through the hooks below.
+template <class PortInterface, class ConnectionKind>
 class MIDIPort : public PortInterface {
 public:
     using ErrorHandler = std::function<void(std::int16_t code, const std::string& text)>;
@@ -32,39 +33,58 @@ public:
     void setDeviceID(std::int16_t id) override { deviceId_ = id; }
     std::string ProductName() override;
     std::int16_t State() const override { return state_; }
+    void setAction(std::int16_t code) override;
 
     // The Error event: a code (see PortErrorCode) and a text for the user.
     ErrorHandler onError;
 
 protected:
-    MIDIPort(MidiBackend& backend, UiThread& ui)
-        : backend_(backend), changes_(UiWake::create(ui, [this] { connectionChanged(); })) {}
+    // direction is "input" or "output", for the texts of the errors.
+    MIDIPort(MidiBackend& backend, UiThread& ui, const char* direction)
+        : backend_(backend), changes_(UiWake::create(ui, [this] { connectionChanged(); })), direction_(direction) {}
 
     virtual std::vector<std::string> listDevices() = 0;
     // Name of a device that is not in the listing (the output's -1), or empty.
     virtual std::string extraDeviceName(std::int16_t id);
+    // Opens the selected device; the port reports an error it returns.
+    virtual Opened<ConnectionKind> openDevice() = 0;
+    virtual void started(bool) {}
+    // Last words on a working connection, before a close lets go of it.
+    virtual void closing() {}
+    // After the connection has gone, by a close or because it failed.
+    virtual void released() {}
+    virtual void next() {}
+    virtual void sendCurrent() {}
 
-    // The listed name of the selected device; false, with Error raised, when
-    // DeviceID is outside the listing.
-    bool selectedDevice(std::string& name, const char* kind);
+    // The listed name of the selected device, or nothing when DeviceID is
+    // outside the listing; noSuchDevice() then says so.
+    std::optional<std::string> selectedDevice();
+    PortError noSuchDevice() const;
     void raiseError(std::int16_t code, const std::string& text);
     void raiseError(const PortError& error) { raiseError(error.code, error.text); }
 
-    // On the UI thread, after the back end said the open connection may have
-    // failed.
-    virtual void connectionChanged() = 0;
-    // Whether `connection` has failed; if so, `drop` lets go of it without
-    // sending anything more, and then the cause is reported.
-    bool dropIfFailed(Connection* connection, const std::function<void()>& drop);
+    // Ends what sounds and lets go of the connection. Derived classes call it
+    // from their destructors too, while what the connection feeds is there.
+    void close();
+    // Whether the connection has failed; if so it is let go of without a
+    // word more on it, and then the cause is reported.
+    bool dropIfFailed();
 
     MidiBackend& backend_;
     // Passed to the back end with every open.
     std::shared_ptr<UiWake> changes_;
-    std::int16_t state_ = StateClosed;
+    std::unique_ptr<ConnectionKind> connection_;
 
 private:
     const std::vector<std::string>& devices();
+    void open();
+    void release();
+    // On the UI thread, after the back end said the open connection may have
+    // failed.
+    void connectionChanged() { dropIfFailed(); }
 
+    const char* direction_;
+    std::int16_t state_ = StateClosed;
     std::int16_t deviceId_ = 0;
     std::vector<std::string> devices_;
     bool listed_ = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PortCodes.h"
+#include "midi/PortCodes.h"
 
 #include <cstddef>
 #include <memory>

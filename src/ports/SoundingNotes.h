@@ -1,6 +1,7 @@
 #pragma once
 
-#include "ShortMessage.h"
+#include "midi/MidiStatus.h"
+#include "midi/ShortMessage.h"
 
 #include <bitset>
 #include <vector>
@@ -16,7 +17,7 @@ public:
     std::vector<ShortMessage> endings();
 
 private:
-    std::bitset<16 * 128> notes_;
+    std::bitset<channelCount * noteCount> notes_;
 };
 
 }  // namespace marovane

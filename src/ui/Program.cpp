@@ -1,8 +1,8 @@
 #include "Program.h"
 
+#include "QtUiThread.h"
 #include "TerminationSignals.h"
 #include "frmMain.h"
-#include "ports/QtUiThread.h"
 
 #include <QApplication>
 

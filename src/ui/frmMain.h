@@ -1,10 +1,11 @@
 #pragma once
 
+#include "MIDISetupForm.h"
 #include "QtStepTimer.h"
 #include "engine/Performance.h"
+#include "midi/BeatGrid.h"
 #include "ports/MIDIInput.h"
 #include "ports/MIDIOutput.h"
-#include "ports/MIDISetupForm.h"
 
 #include <QMainWindow>
 
@@ -64,7 +65,7 @@ public:
     QLabel* Label7 = nullptr;
     QLabel* Label8 = nullptr;
     QFrame* Line1 = nullptr;
-    std::array<QCheckBox*, Performance::gridBoxes> beatbox{};
+    std::array<QCheckBox*, gridBoxes> beatbox{};
     FileListBox* File1 = nullptr;
     QLineEdit* savename = nullptr;
     QPushButton* savebutton = nullptr;

@@ -39,8 +39,8 @@ void frmMain::openbutton_Click() {
 
 void frmMain::savebutton_Click() {
     performance.StopPerformance();
-    std::array<std::int16_t, patternBoxes> values{};
-    for (int i = 0; i < patternBoxes; ++i) values[i] = beatBox(i);
+    std::array<std::int16_t, gridBoxes> values{};
+    for (int i = 0; i < gridBoxes; ++i) values[i] = beatBox(i);
     // The name is kept as typed, ".txt" added; only a name that would leave
     // the folder or name no plain file is refused.
     const QString name = savename->text();

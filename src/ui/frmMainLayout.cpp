@@ -91,9 +91,9 @@ void frmMain::buildBeatControls(QWidget* client) {
     savename = placed(new QLineEdit("Save Name", client), 7200, 2760, 1695, 285);
     beatbutton = button(client, "Beat Mode", 1560, 2880, 1575, 375);
     Label8 = label(client, "Beat Modulated Arpegiator", 3480, 2880, 2535, 255);
-    for (int i = 0; i < Performance::gridBoxes; ++i) {
-        const int row = i / Performance::gridColumns;
-        const int column = i % Performance::gridColumns;
+    for (int i = 0; i < gridBoxes; ++i) {
+        const int row = i / gridColumns;
+        const int column = i % gridColumns;
         beatbox[i] =
             placed(new GridBox(client), gridLeft + gridPitch * column, gridTop + gridPitch * row, boxSize, boxSize);
     }

@@ -1,6 +1,6 @@
 #include "Application.h"
 #include "Program.h"
-#include "ports/RtMidiBackend.h"
+#include "ports/rtmidi/RtMidiBackend.h"
 
 int main(int argc, char* argv[]) {
     marovane::Application app(argc, argv);

@@ -2,8 +2,9 @@
 
 #include "engine/PerformanceControls.h"
 #include "engine/StepTimer.h"
-#include "ports/MessageSender.h"
-#include "ports/ShortMessage.h"
+#include "midi/BeatGrid.h"
+#include "midi/MessageSender.h"
+#include "midi/ShortMessage.h"
 
 #include <array>
 #include <vector>
@@ -15,7 +16,7 @@ struct FakeControls : PerformanceControls {
     std::int16_t notescroll = 5;
     std::int16_t intervalscroll = 500;
     std::int16_t instruslide = 0;
-    std::array<std::int16_t, 80> beatbox{};
+    std::array<std::int16_t, gridBoxes> beatbox{};
     std::string arpegiate = "Arpegiate";
     std::string beatbutton = "Beat Mode";
     std::string label1 = "Instrument";

@@ -1,9 +1,9 @@
 #include "engine/Performance.h"
 
 #include "FakeControls.h"
-#include "ports/LoopbackBackend.h"
 #include "ports/MIDIOutput.h"
-#include "ports/ManualUiThread.h"
+#include "support/LoopbackBackend.h"
+#include "support/ManualUiThread.h"
 
 #include <gtest/gtest.h>
 

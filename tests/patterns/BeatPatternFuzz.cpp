@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     const auto values = marovane::parseBeatPattern(in);
     if (!values) return 0;
-    const bool fits = values->size() <= marovane::patternBoxes &&
+    const bool fits = values->size() <= marovane::gridBoxes &&
                       std::all_of(values->begin(), values->end(), [](std::int16_t v) { return v >= 0 && v <= 2; });
     if (!fits) std::abort();
     return 0;

@@ -18,7 +18,7 @@ namespace marovane {
 namespace {
 
 namespace fs = std::filesystem;
-using Grid = std::array<std::int16_t, patternBoxes>;
+using Grid = std::array<std::int16_t, gridBoxes>;
 
 std::string contents(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -77,13 +77,13 @@ TEST_F(SaveBeatPattern, WritesEightyLinesOfOneDigit) {
     grid[79] = 2;
     ASSERT_TRUE(writeBeatPattern(file, grid));
     std::string expected;
-    for (int box = 0; box < patternBoxes; ++box)
+    for (int box = 0; box < gridBoxes; ++box)
         expected += box == 0 || box == 8 ? "1\r\n" : box == 79 ? "2\r\n" : "0\r\n";
     EXPECT_EQ(contents(file), expected);
 
     ASSERT_TRUE(writeBeatPattern(file, Grid{}));
     std::string clear;
-    for (int box = 0; box < patternBoxes; ++box) clear += "0\r\n";
+    for (int box = 0; box < gridBoxes; ++box) clear += "0\r\n";
     EXPECT_EQ(contents(file), clear);
     EXPECT_EQ(fs::file_size(file), 240u);
 }

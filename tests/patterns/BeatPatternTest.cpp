@@ -86,8 +86,8 @@ TEST(ParseBeatPattern, RefusesTheWholeFileForAnyFault) {
 }
 
 PatternValues someGrid() {
-    PatternValues grid(patternBoxes, 0);
-    for (int box = 0; box < patternBoxes; ++box) grid[box] = static_cast<std::int16_t>(box * 7 % 3);
+    PatternValues grid(gridBoxes, 0);
+    for (int box = 0; box < gridBoxes; ++box) grid[box] = static_cast<std::int16_t>(box * 7 % 3);
     return grid;
 }
 
@@ -141,8 +141,8 @@ TEST(ParseBeatPattern, AFaultInTheTenthLineRefusesTheWholeFile) {
 // A file of 80 values padded with spaces to the given length.
 std::string paddedPattern(std::size_t length) {
     std::string text;
-    std::size_t padding = length - patternBoxes * 3;
-    for (int box = 0; box < patternBoxes; ++box) {
+    std::size_t padding = length - gridBoxes * 3;
+    for (int box = 0; box < gridBoxes; ++box) {
         const std::size_t here = std::min(padding, patternFieldLimit - 1);
         text += "1" + std::string(here, ' ') + "\r\n";
         padding -= here;
@@ -152,7 +152,7 @@ std::string paddedPattern(std::size_t length) {
 
 TEST(ParseBeatPattern, TakesAFileUpToItsLimit) {
     ASSERT_EQ(paddedPattern(patternFileLimit).size(), patternFileLimit);
-    EXPECT_EQ(parse(paddedPattern(patternFileLimit)), PatternValues(patternBoxes, 1));
+    EXPECT_EQ(parse(paddedPattern(patternFileLimit)), PatternValues(gridBoxes, 1));
     EXPECT_FALSE(parse(paddedPattern(patternFileLimit + 1)).has_value());
 }
 

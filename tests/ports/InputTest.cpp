@@ -1,6 +1,6 @@
-#include "ManualUiThread.h"
-#include "ports/LoopbackBackend.h"
 #include "ports/MIDIInput.h"
+#include "support/LoopbackBackend.h"
+#include "support/ManualUiThread.h"
 
 #include <gtest/gtest.h>
 

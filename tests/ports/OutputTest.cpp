@@ -1,7 +1,7 @@
-#include "ManualUiThread.h"
-#include "ports/LoopbackBackend.h"
 #include "ports/MIDIInput.h"
 #include "ports/MIDIOutput.h"
+#include "support/LoopbackBackend.h"
+#include "support/ManualUiThread.h"
 
 #include <gtest/gtest.h>
 

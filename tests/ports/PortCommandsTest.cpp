@@ -1,6 +1,6 @@
 #include "ports/PortCommands.h"
 
-#include "SpyPorts.h"
+#include "support/SpyPorts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "ScratchDirectory.h"
-#include "ports/JackServer.h"
+#include "support/JackServer.h"
 #include "ui/Application.h"
 
 #include <gtest/gtest.h>

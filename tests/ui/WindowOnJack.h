@@ -1,11 +1,11 @@
 #pragma once
 
 #include "ModalDriver.h"
-#include "ports/JackPeers.h"
-#include "ports/JackServer.h"
 #include "ports/PortCommands.h"
-#include "ports/QtUiThread.h"
-#include "ports/RtMidiBackend.h"
+#include "ports/rtmidi/RtMidiBackend.h"
+#include "support/JackPeers.h"
+#include "support/JackServer.h"
+#include "ui/QtUiThread.h"
 #include "ui/frmMain.h"
 
 #include <QComboBox>

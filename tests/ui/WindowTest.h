@@ -2,8 +2,8 @@
 
 #include "QtPrinters.h"
 #include "ScratchDirectory.h"
-#include "ports/LoopbackBackend.h"
-#include "ports/QtUiThread.h"
+#include "support/LoopbackBackend.h"
+#include "ui/QtUiThread.h"
 #include "ui/frmMain.h"
 
 #include <gtest/gtest.h>

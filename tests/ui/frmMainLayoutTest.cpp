@@ -79,7 +79,7 @@ TEST_F(frmMainLayoutTest, EveryControlHasItsPlaceTextAndFittingCaption) {
         EXPECT_EQ(c.widget->font(), window->font());  // no control has a font of its own
         EXPECT_LE(c.widget->fontMetrics().horizontalAdvance(c.text), c.widget->width());
     }
-    for (int i = 0; i < Performance::gridBoxes; ++i) {
+    for (int i = 0; i < gridBoxes; ++i) {
         SCOPED_TRACE(i);
         const int row = i / 16, column = i % 16;
         EXPECT_EQ(window->beatbox[i]->geometry(), twips(1560 + 360 * column, 3360 + 360 * row, 255, 255));
@@ -125,7 +125,7 @@ TEST_F(frmMainLayoutTest, WindowIsFixedAndStartsWithItsSettings) {
 
 TEST_F(frmMainLayoutTest, TabWalksTheControlsByTabPositionFromGo) {
     std::vector<Control> all = controls();
-    for (int i = 0; i < Performance::gridBoxes; ++i) {
+    for (int i = 0; i < gridBoxes; ++i) {
         all.push_back({"beatbox", window->beatbox[i], "", 0, 0, 0, 0, i < 40 ? 15 + i : 17 + i});
     }
     std::sort(all.begin(), all.end(), [](const Control& a, const Control& b) { return a.tab < b.tab; });

@@ -1,4 +1,4 @@
-#include "ports/ShortMessage.h"
+#include "midi/ShortMessage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "MIDISetupForm.h"
 
-#include "PortCommands.h"
-#include "ui/Placement.h"
-#include "ui/Twips.h"
+#include "Placement.h"
+#include "Twips.h"
+#include "ports/PortCommands.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

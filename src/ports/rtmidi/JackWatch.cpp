@@ -12,32 +12,32 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Named like every client of ours, so that the listings leave it out.
-constexpr char kClientName[] = "Marovane Watch";
+constexpr char clientName[] = "Marovane Watch";
 
 // Generous bounds of what one short message and the buffer's header take in
 // a JACK MIDI port buffer, so that the count below holds for JACK 1 and 2.
-constexpr std::size_t kEventBytes = 16;
-constexpr std::size_t kHeaderBytes = 64;
+constexpr std::size_t eventBytes = 16;
+constexpr std::size_t headerBytes = 64;
 // Between two of RtMidi's reads of an output's buffer the cycle count moves
 // at most twice, so at most three counts' worth of messages meet in one
 // read; a quarter of what the port buffer takes per count keeps them within it.
-constexpr std::size_t kShares = 4;
+constexpr std::size_t shares = 4;
 
 // A server that runs no cycle for this long while the program sends is
 // taken as stalled.
-constexpr std::chrono::seconds kStall{1};
-constexpr std::chrono::microseconds kPoll{200};
+constexpr std::chrono::seconds stallLimit{1};
+constexpr std::chrono::microseconds pollInterval{200};
 
 std::size_t sendsPerCycleOf(jack_client_t* client) {
     const std::size_t bytes = jack_port_type_get_buffer_size(client, JACK_DEFAULT_MIDI_TYPE);
-    const std::size_t events = bytes > kHeaderBytes ? (bytes - kHeaderBytes) / kEventBytes : 0;
-    return std::max<std::size_t>(1, events / kShares);
+    const std::size_t events = bytes > headerBytes ? (bytes - headerBytes) / eventBytes : 0;
+    return std::max<std::size_t>(1, events / shares);
 }
 
 }  // namespace
 
 std::shared_ptr<JackWatch> JackWatch::open() {
-    jack_client_t* client = jack_client_open(kClientName, JackNoStartServer, nullptr);
+    jack_client_t* client = jack_client_open(clientName, JackNoStartServer, nullptr);
     if (!client) return nullptr;
     std::shared_ptr<JackWatch> watch(new JackWatch(client));
     if (jack_activate(client) != 0) return nullptr;
@@ -112,10 +112,10 @@ std::uint64_t JackWatch::cycles() const {
 }
 
 bool JackWatch::waitForCycleAfter(std::uint64_t cycle) const {
-    const auto deadline = Clock::now() + kStall;
+    const auto deadline = Clock::now() + stallLimit;
     while (cycles() == cycle) {
         if (gone_ || Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(kPoll);
+        std::this_thread::sleep_for(pollInterval);
     }
     return true;
 }
@@ -136,7 +136,7 @@ PortError SendPace::beforeSend() {
     // and then RtMidi waits for room, on the UI thread, for as long as the
     // server stands. Nothing is sent until it runs again, and that is said
     // once; the port stays open, so playing goes on when the server does.
-    const bool stalled = now - movedAt_ > kStall || (sent_ == watch_.sendsPerCycle() && !waitForNextCycle());
+    const bool stalled = now - movedAt_ > stallLimit || (sent_ == watch_.sendsPerCycle() && !waitForNextCycle());
     if (stalled) {
         if (std::exchange(stallTold_, true)) {
             return {ErrorNotDone, "The MIDI message was not sent: the JACK server still runs no process cycle."};

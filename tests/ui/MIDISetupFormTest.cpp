@@ -1,9 +1,9 @@
-#include "ports/LoopbackBackend.h"
 #include "ports/MIDIInput.h"
 #include "ports/MIDIOutput.h"
-#include "ports/MIDISetupForm.h"
-#include "ports/ManualUiThread.h"
-#include "ports/SpyPorts.h"
+#include "support/LoopbackBackend.h"
+#include "support/ManualUiThread.h"
+#include "support/SpyPorts.h"
+#include "ui/MIDISetupForm.h"
 #include "ui/ModalDriver.h"
 
 #include <QComboBox>

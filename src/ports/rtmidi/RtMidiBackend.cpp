@@ -44,23 +44,23 @@ namespace {
 
 // Every client of ours is named with this prefix; that is how our own ports
 // are kept out of the listings.
-constexpr char kOwnPrefix[] = "Marovane";
-constexpr char kOutputClient[] = "Marovane";
-constexpr char kOutputPort[] = "Marovane Out";
-constexpr char kInputClient[] = "Marovane In";
-constexpr char kInputPort[] = "Marovane In";
+constexpr char ownPrefix[] = "Marovane";
+constexpr char outputClient[] = "Marovane";
+constexpr char outputPort[] = "Marovane Out";
+constexpr char inputClient[] = "Marovane In";
+constexpr char inputPort[] = "Marovane In";
 // JACK makes client names unique by renaming; the listers get names of their
 // own so that the output client keeps its plain one.
-constexpr char kInputListClient[] = "Marovane Input List";
-constexpr char kOutputListClient[] = "Marovane Output List";
+constexpr char inputListClient[] = "Marovane Input List";
+constexpr char outputListClient[] = "Marovane Output List";
 
 // Longer than a few JACK process cycles.
-constexpr std::chrono::milliseconds kJackCycles{50};
+constexpr std::chrono::milliseconds jackCycles{50};
 
 RtMidi::Api rtApi(MidiSystem system) { return system == MidiSystem::Jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA; }
 
 // RtMidi names ALSA ports "Client:Port 14:0" and JACK ports "client:port".
-bool isOwnPort(const std::string& name) { return name.substr(0, name.find(':')).starts_with(kOwnPrefix); }
+bool isOwnPort(const std::string& name) { return name.substr(0, name.find(':')).starts_with(ownPrefix); }
 
 // Never throws: a listing that fails lists nothing.
 std::vector<std::string> otherPorts(RtMidi& midi) {
@@ -80,7 +80,7 @@ std::vector<std::string> otherPorts(RtMidi& midi) {
 // JACK puts a change (a new connection, a closed port) into effect at the
 // start of a later process cycle; until then a cycle may see the old state.
 void letJackCatchUp(RtMidi::Api api) {
-    if (api == RtMidi::UNIX_JACK) std::this_thread::sleep_for(kJackCycles);
+    if (api == RtMidi::UNIX_JACK) std::this_thread::sleep_for(jackCycles);
 }
 
 // Inside a catch block: the exception being handled, as a PortError.
@@ -154,11 +154,11 @@ class RtInput final : public InputConnection, private Watched {
 public:
     RtInput(RtMidi::Api api, const std::string& device, ReceiveSink& sink, std::shared_ptr<JackWatch> watch,
             ChangeSink& changes)
-        : Watched(std::move(watch), changes, device), sink_(&sink), midi_(api, kInputClient) {
+        : Watched(std::move(watch), changes, device), sink_(&sink), midi_(api, inputClient) {
         reports_.watch(midi_);
         midi_.ignoreTypes(true, true, true);
         midi_.setCallback(&RtInput::deliver, this);
-        openListed(midi_, api, reports_, device, kInputPort, "input");
+        openListed(midi_, api, reports_, device, inputPort, "input");
         startWatching();
     }
 
@@ -200,13 +200,13 @@ public:
     // Without a device, opens the program's own virtual port.
     RtOutput(RtMidi::Api api, const std::optional<std::string>& device, std::shared_ptr<JackWatch> watch,
              ChangeSink& changes)
-        : Watched(std::move(watch), changes, device), midi_(api, kOutputClient) {
+        : Watched(std::move(watch), changes, device), midi_(api, outputClient) {
         reports_.watch(midi_);
         if (device) {
-            openListed(midi_, api, reports_, *device, kOutputPort, "output");
+            openListed(midi_, api, reports_, *device, outputPort, "output");
         } else {
             reports_.clear();
-            midi_.openVirtualPort(kOutputPort);
+            midi_.openVirtualPort(outputPort);
             throwIfFailed(reports_, ErrorOpenFailed);
         }
         if (watch_) pace_.emplace(*watch_);
@@ -285,14 +285,14 @@ Opened<Base> openNew(Args&&... args) {
 RtMidiBackend::RtMidiBackend(std::vector<MidiSystem> preference) : preference_(std::move(preference)) {}
 
 std::vector<std::string> RtMidiBackend::inputDevices() {
-    return findSystem() ? listOthers<RtMidiIn>(rtApi(*system_), kInputListClient) : std::vector<std::string>{};
+    return findSystem() ? listOthers<RtMidiIn>(rtApi(*system_), inputListClient) : std::vector<std::string>{};
 }
 
 std::vector<std::string> RtMidiBackend::outputDevices() {
-    return findSystem() ? listOthers<RtMidiOut>(rtApi(*system_), kOutputListClient) : std::vector<std::string>{};
+    return findSystem() ? listOthers<RtMidiOut>(rtApi(*system_), outputListClient) : std::vector<std::string>{};
 }
 
-std::string RtMidiBackend::virtualOutputName() { return kOutputPort; }
+std::string RtMidiBackend::virtualOutputName() { return outputPort; }
 
 Opened<InputConnection> RtMidiBackend::openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) {
     if (!findSystem()) return {nullptr, noSystem()};
@@ -336,7 +336,7 @@ bool RtMidiBackend::useSystem(MidiSystem system) {
         std::shared_ptr<JackWatch> watch;
         if (system == MidiSystem::Jack && !(watch = JackWatch::open())) return false;
         RtMidiReports reports;
-        RtMidiOut probe(rtApi(system), kOutputListClient);
+        RtMidiOut probe(rtApi(system), outputListClient);
         reports.watch(probe);
         probe.getPortCount();
         if (reports.any()) return false;

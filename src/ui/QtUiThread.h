@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UiThread.h"
+#include "ports/UiThread.h"
 
 namespace marovane {
 

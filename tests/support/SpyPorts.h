@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/MidiPorts.h"
+#include "midi/PortInterfaces.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MidiBackend.h"
+#include "ports/MidiBackend.h"
 
 #include <mutex>
 #include <string>

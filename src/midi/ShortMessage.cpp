@@ -1,26 +1,28 @@
 #include "ShortMessage.h"
 
+#include "MidiStatus.h"
+
 namespace marovane {
 
 int wireLength(std::int16_t status) {
-    if (status < 0x80 || status > 0xFF) return 0;
-    switch (status & 0xF0) {
-    case 0xC0:  // program change
-    case 0xD0:  // channel pressure
+    if (status < StatusNoteOff || status > 0xFF) return 0;
+    switch (statusFamily(status)) {
+    case StatusProgramChange:
+    case StatusChannelPressure:
         return 2;
-    case 0xF0:
+    case StatusSystem:
         break;
-    default:  // note off/on, key pressure, control change, pitch bend
+    default:  // note off/on, poly pressure, control change, pitch bend
         return 3;
     }
     switch (status) {
-    case 0xF1:  // time code quarter frame
-    case 0xF3:  // song select
+    case SystemTimeCode:
+    case SystemSongSelect:
         return 2;
-    case 0xF2:  // song position
+    case SystemSongPosition:
         return 3;
-    case 0xF0:  // system exclusive needs more than a short message
-    case 0xF7:
+    case SystemExclusive:  // needs more than a short message
+    case SystemEndOfExclusive:
         return 0;
     default:  // tune request, undefined and real-time bytes
         return 1;
@@ -36,7 +38,7 @@ std::optional<std::vector<unsigned char>> wireBytes(const ShortMessage& message,
     const std::int16_t data[] = {message.data1, message.data2};
     std::vector<unsigned char> bytes{static_cast<unsigned char>(message.status)};
     for (int i = 0; i + 1 < length; ++i) {
-        if (data[i] < 0 || data[i] > 127) {
+        if (data[i] < 0 || data[i] > highestDataValue) {
             why = "data byte " + std::to_string(data[i]) + " of message " + std::to_string(message.status) +
                   " lies outside 0..127";
             return std::nullopt;

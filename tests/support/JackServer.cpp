@@ -1,4 +1,4 @@
-#include "ports/JackServer.h"
+#include "support/JackServer.h"
 
 #include <cstdio>
 

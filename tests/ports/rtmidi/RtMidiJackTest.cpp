@@ -1,9 +1,9 @@
-#include "ports/JackPeers.h"
-#include "ports/JackServer.h"
 #include "ports/MIDIInput.h"
 #include "ports/MIDIOutput.h"
-#include "ports/ManualUiThread.h"
-#include "ports/RtMidiBackend.h"
+#include "ports/rtmidi/RtMidiBackend.h"
+#include "support/JackPeers.h"
+#include "support/JackServer.h"
+#include "support/ManualUiThread.h"
 
 #include <RtMidi.h>
 #include <gtest/gtest.h>
