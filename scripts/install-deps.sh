@@ -13,6 +13,7 @@ if [ "${1:-}" = test ]; then
   packages+=(
     libgtest-dev jackd2
     clang libclang-rt-14-dev  # the pattern reader's fuzz test (libFuzzer)
+    dpkg-dev lintian appstream desktop-file-utils  # scripts/check-package.sh
   )
 fi
 

@@ -2,7 +2,8 @@
 # Installs what is missing, builds Marovane in build/ with warnings as errors
 # and runs every test; then builds it again in build-sanitize/ with the
 # address and undefined-behaviour sanitizers and runs every test once more.
-# The MIDI tests start a JACK server of their own.
+# The MIDI tests start a JACK server of their own. The Debian package of the
+# first tree is checked as well (scripts/check-package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +16,7 @@ run_tests() {
 cmake -S . -B build -DMAROVANE_WERROR=ON -DBUILD_TESTING=ON
 cmake --build build -j"$(nproc)"
 run_tests build
+bash scripts/check-package.sh build
 
 cmake -S . -B build-sanitize -DMAROVANE_WERROR=ON -DMAROVANE_SANITIZE=ON -DBUILD_TESTING=ON
 cmake --build build-sanitize -j"$(nproc)"
