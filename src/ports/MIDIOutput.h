@@ -22,6 +22,10 @@ public:
     void setMessage(std::int16_t status) override { message_.status = status; }
     void setData1(std::int16_t value) override { message_.data1 = value; }
     void setData2(std::int16_t value) override { message_.data2 = value; }
+    // When the messages sent from now on are due: a step of the clock sets
+    // the time its tick was due, so that its notes keep the beat however late
+    // the tick ran; empty (as soon as possible) for everything else.
+    void setDueTime(SendTime due) { due_ = due; }
 
 protected:
     std::vector<std::string> listDevices() override;
@@ -35,6 +39,7 @@ private:
     void put(const ShortMessage& message);
 
     ShortMessage message_;
+    SendTime due_;
     SoundingNotes sounding_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "midi/PortCodes.h"
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -41,10 +42,15 @@ public:
 
 class InputConnection : public Connection {};
 
+// When a message is meant to sound; empty for as soon as possible.
+using SendTime = std::optional<std::chrono::steady_clock::time_point>;
+
 class OutputConnection : public Connection {
 public:
-    // Puts one complete message on the wire; an empty result means it left.
-    virtual PortError send(const std::vector<unsigned char>& bytes) = 0;
+    // Puts one complete message on the wire, at its due time where the back
+    // end can place it, but never before a message sent earlier; an empty
+    // result means it left.
+    virtual PortError send(const std::vector<unsigned char>& bytes, SendTime due) = 0;
 };
 
 template <class Kind>

@@ -31,7 +31,7 @@ QString qt(const std::string& text) { return QString::fromStdString(text); }
 frmMain::frmMain(MidiBackend& midi, UiThread& ui)
     : MIDIInput1(midi, ui),
       MIDIOutput1(midi, ui),
-      arptimer([this] { performance.arptimer_Timer(); }),
+      arptimer([this](QtStepTimer::Clock::time_point due) { arptimer_Timer(due); }),
       performance(*this, arptimer, MIDIOutput1) {
     setWindowTitle("midi Quellant");
     auto* client = new QWidget(this);
@@ -76,6 +76,13 @@ void frmMain::Command1_Click() {
 }
 
 void frmMain::stopbutton_Click() { mnuFileExit_Click(); }
+
+void frmMain::arptimer_Timer(QtStepTimer::Clock::time_point due) {
+    // The step's notes are placed at the time the tick was due.
+    MIDIOutput1.setDueTime(due);
+    performance.arptimer_Timer();
+    MIDIOutput1.setDueTime(std::nullopt);
+}
 
 void frmMain::mnuFileExit_Click() {
     ClosePortsForExit(MIDIInput1, MIDIOutput1);

@@ -99,6 +99,7 @@ private:
     void chainTabOrder();
     void Form_Load();
     void Form_Unload();
+    void arptimer_Timer(QtStepTimer::Clock::time_point due);
     void endProgram();
     void MIDIInput1_Error(std::int16_t code, const std::string& text);
     void MIDIOutput1_Error(std::int16_t code, const std::string& text);

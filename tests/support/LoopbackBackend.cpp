@@ -57,10 +57,11 @@ public:
 
     std::optional<PortError> failure() override { return Link::failure(); }
 
-    PortError send(const std::vector<unsigned char>& bytes) override {
+    PortError send(const std::vector<unsigned char>& bytes, SendTime due) override {
         std::lock_guard lock(owner_.mutex_);
         if (owner_.failSend.code != 0) return owner_.failSend;
         owner_.sent_.push_back({device_, bytes});
+        owner_.dueTimes_.push_back(due);
         return {};
     }
 };
@@ -125,9 +126,15 @@ std::vector<std::vector<unsigned char>> LoopbackBackend::sentBytes() const {
     return bytes;
 }
 
+std::vector<SendTime> LoopbackBackend::dueTimes() const {
+    std::lock_guard lock(mutex_);
+    return dueTimes_;
+}
+
 void LoopbackBackend::clearSent() {
     std::lock_guard lock(mutex_);
     sent_.clear();
+    dueTimes_.clear();
 }
 
 }  // namespace marovane

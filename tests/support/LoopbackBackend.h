@@ -49,6 +49,8 @@ public:
     std::vector<Sent> sent() const;
     // The bytes sent, without devices, for the common one-output case.
     std::vector<std::vector<unsigned char>> sentBytes() const;
+    // The due time each sent message was handed with, in the order sent.
+    std::vector<SendTime> dueTimes() const;
     void clearSent();
 
 private:
@@ -61,6 +63,7 @@ private:
     Input* input_ = nullptr;
     std::vector<Link*> links_;
     std::vector<Sent> sent_;
+    std::vector<SendTime> dueTimes_;
 };
 
 }  // namespace marovane

@@ -103,6 +103,7 @@ TEST_F(frmMainTest, ReceivedMessagesAreForwardedAndShownWhateverThruShows) {
     midi.receive({0xC0, 7});
     QTRY_COMPARE(midi.sentBytes().size(), 2u);
     EXPECT_EQ(midi.sentBytes(), (Bytes{{0x90, 60, 100}, {0xC0, 7}}));
+    EXPECT_EQ(midi.dueTimes(), (std::vector<SendTime>(2)));  // as soon as possible
     EXPECT_EQ(texts({window->message, window->data1, window->data2}), (std::vector<std::string>{"192", "7", "0"}));
 }
 
@@ -121,6 +122,12 @@ TEST_F(frmMainTest, ArpegiateClickPlaysOnTheVirtualOutput) {
     EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 4),
               (Bytes{{0x90, 10, 0}, {0x90, 13, 85}, {0x90, 13, 0}, {0x90, 16, 85}}));
     EXPECT_EQ(window->arptimer.Interval(), 50);
+    // A step's notes carry the time its tick was due.
+    const auto due = midi.dueTimes();
+    ASSERT_TRUE(due[0] && due[2]);
+    EXPECT_EQ(due[1], due[0]);
+    EXPECT_EQ(due[3], due[2]);
+    EXPECT_GT(*due[2], *due[0]);
 }
 
 TEST_F(frmMainTest, BeatTickReadsTheTickedBoxes) {

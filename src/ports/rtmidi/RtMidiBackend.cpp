@@ -233,7 +233,8 @@ public:
 
     std::optional<PortError> failure() override { return Watched::failure("output"); }
 
-    PortError send(const std::vector<unsigned char>& bytes) override {
+    // RtMidi has no way to place a message in time: it goes now.
+    PortError send(const std::vector<unsigned char>& bytes, SendTime) override {
         // Also keeps RtMidi from waiting forever for room in its buffer
         // that a server which is gone, or stands still, never makes.
         if (pace_) {
