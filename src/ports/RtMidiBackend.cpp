@@ -1,6 +1,7 @@
 #include "RtMidiBackend.h"
 
 #include "JackWatch.h"
+#include "ports/rtmidi/LibraryRoutes.h"
 
 #include <RtMidi.h>
 
@@ -282,7 +283,11 @@ Opened<Base> openNew(Args&&... args) {
 
 }  // namespace
 
-RtMidiBackend::RtMidiBackend(std::vector<MidiSystem> preference) : preference_(std::move(preference)) {}
+RtMidiBackend::RtMidiBackend(std::vector<MidiSystem> preference) : preference_(std::move(preference)) {
+    // Before any library is used: a machine without a MIDI system would
+    // otherwise get the libraries' complaints on its terminal at every look.
+    routeLibraryMessages();
+}
 
 std::vector<std::string> RtMidiBackend::inputDevices() {
     return findSystem() ? listOthers<RtMidiIn>(rtApi(*system_), kInputListClient) : std::vector<std::string>{};
