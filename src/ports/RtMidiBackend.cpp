@@ -117,8 +117,9 @@ void openListed(RtMidi& midi, RtMidi::Api api, RtMidiReports& reports, const std
             return;
         }
     }
-    throw PortError{ErrorNoSuchDevice,
-                    std::string("The MIDI ") + direction + " device \"" + device + "\" is no longer there."};
+    throw PortError{ErrorNoSuchDevice, std::string("The MIDI ") + direction + " device \"" + device +
+                                           "\" is no longer there. Open MIDI > Setup again to choose from the "
+                                           "devices there are now."};
 }
 
 // What a connection under JACK shares with the watch: its change sink is

@@ -179,12 +179,16 @@ TEST_F(RtMidiJackTest, DevicesThatAreNotListedCannotBeOpened) {
     auto input = backend_.openInput("Gone:away", received_, changes_);
     EXPECT_FALSE(input.connection);
     EXPECT_EQ(input.error.code, ErrorNoSuchDevice);
-    EXPECT_EQ(input.error.text, "The MIDI input device \"Gone:away\" is no longer there.");
+    EXPECT_EQ(input.error.text,
+              "The MIDI input device \"Gone:away\" is no longer there. Open MIDI > Setup "
+              "again to choose from the devices there are now.");
 
     auto output = backend_.openOutput("Gone:away", changes_);
     EXPECT_FALSE(output.connection);
     EXPECT_EQ(output.error.code, ErrorNoSuchDevice);
-    EXPECT_EQ(output.error.text, "The MIDI output device \"Gone:away\" is no longer there.");
+    EXPECT_EQ(output.error.text,
+              "The MIDI output device \"Gone:away\" is no longer there. Open MIDI > Setup "
+              "again to choose from the devices there are now.");
 
     // The own ports are not listed, so a thru cannot be opened onto itself.
     auto virtualOut = backend_.openVirtualOutput(changes_);
@@ -253,7 +257,9 @@ TEST_F(RtMidiJackTest, ConnectionsToADeviceThatGoesFail) {
         ASSERT_TRUE(inputFailure);
         EXPECT_EQ(inputFailure->code, ErrorDeviceGone);
         EXPECT_EQ(inputFailure->text, "The MIDI input device \"" + keysName +
-                                          "\" has gone, so the input is closed. Choose a device in MIDI > Setup.");
+                                          "\" has gone, so the input is closed. To play on, open MIDI > Setup, "
+                                          "which lists the devices there are now, choose an input device, press "
+                                          "Ok and press \"go\".");
         const auto outputFailure = output.connection->failure();
         ASSERT_TRUE(outputFailure);
         EXPECT_EQ(outputFailure->code, ErrorDeviceGone);
