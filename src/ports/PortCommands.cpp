@@ -55,4 +55,16 @@ void ClosePortsForUnload(MidiInputPort& input, MidiOutputPort& output) {
 
 bool isShownPortError(std::int16_t code) { return code != 0 && code != ErrorNotDone; }
 
+bool outdatesDeviceLists(std::int16_t code) {
+    switch (code) {
+    case ErrorNoMidiSystem:
+    case ErrorNoSuchDevice:
+    case ErrorSystemStopped:
+    case ErrorDeviceGone:
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace marovane

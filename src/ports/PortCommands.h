@@ -29,5 +29,8 @@ void ClosePortsForUnload(MidiInputPort& input, MidiOutputPort& output);
 
 // Port errors the user is told about; 0 and ErrorNotDone are not shown.
 bool isShownPortError(std::int16_t code);
+// Port errors after which the setup dialog's lists may be out of date: a
+// device or the whole MIDI system was found gone (or not there at all).
+bool outdatesDeviceLists(std::int16_t code);
 
 }  // namespace marovane

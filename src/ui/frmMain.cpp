@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include <utility>
+
 namespace marovane {
 
 namespace {
@@ -90,11 +92,22 @@ void frmMain::mnuFileExit_Click() {
 }
 
 void frmMain::mnuMidiSetup_Click() {
+    setupRunning_ = true;
     if (!setupForm) setupForm = std::make_unique<MIDISetupForm>(MIDIInput1, MIDIOutput1);
+    const int result = setupForm->exec();
+    setupRunning_ = false;
     // Ok hides the dialog and keeps it; Cancel and the title bar unload it,
     // so that the next showing lists the devices afresh.
-    if (setupForm->exec() == QDialog::Rejected) setupForm.reset();
+    if (result == QDialog::Rejected || std::exchange(setupUnloadPending_, false)) setupForm.reset();
     performance.state.setuppending = flagOff;
+}
+
+void frmMain::unloadSetupForm() {
+    if (setupRunning_) {
+        setupUnloadPending_ = true;
+    } else {
+        setupForm.reset();
+    }
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -111,7 +124,8 @@ void frmMain::endProgram() {
     // Nothing may run after this: no step, no received message.
     arptimer.setEnabled(false);
     MIDIInput1.onMessage = nullptr;
-    setupForm.reset();
+    unloadSetupForm();
+    if (setupForm) setupForm->hide();  // it goes once its show has returned
     hide();
     emit ended();
 }
@@ -120,6 +134,8 @@ void frmMain::MIDIInput1_Error(std::int16_t code, const std::string& text) { sho
 void frmMain::MIDIOutput1_Error(std::int16_t code, const std::string& text) { showPortError(code, text); }
 
 void frmMain::showPortError(std::int16_t code, const std::string& text) {
+    // The kept lists would name what is gone and miss what came since.
+    if (outdatesDeviceLists(code)) unloadSetupForm();
     if (isShownPortError(code)) showMessage(this, qt(text));
 }
 

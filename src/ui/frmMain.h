@@ -104,6 +104,7 @@ private:
     void MIDIInput1_Error(std::int16_t code, const std::string& text);
     void MIDIOutput1_Error(std::int16_t code, const std::string& text);
     void showPortError(std::int16_t code, const std::string& text);
+    void unloadSetupForm();
     void setBeatBox(int index, std::int16_t value);
 
     std::int16_t noteStep() override;
@@ -114,6 +115,12 @@ private:
     void setBeatButtonCaption(const std::string& caption) override;
     void setInstrumentCaption(const std::string& caption) override;
     void showMonitor(const std::string& status, const std::string& first, const std::string& second) override;
+
+    // While mnuMidiSetup_Click loads or shows the dialog, the dialog's own
+    // code may be on the stack (an error raised by Ok's reopening); it is
+    // then unloaded only once its modal show has returned.
+    bool setupRunning_ = false;
+    bool setupUnloadPending_ = false;
 };
 
 }  // namespace marovane

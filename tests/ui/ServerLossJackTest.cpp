@@ -56,8 +56,8 @@ TEST_F(ServerLossJackTest, IsReportedOnceAndTheProgramStaysUsable) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shown_.empty(); }, 5000));
 
     const std::string report =
-        "The MIDI system has stopped: the JACK server is no longer running, so the MIDI ports are closed. Once it "
-        "runs again, choose the devices in MIDI > Setup.";
+        "The MIDI system has stopped: the JACK server is no longer running, so the MIDI ports are closed. To play "
+        "on, start the JACK server again, then open MIDI > Setup, choose your devices, press Ok and press \"go\".";
     ASSERT_EQ(shown_.size(), 1u);
     EXPECT_EQ(shown_[0].code, ErrorSystemStopped);
     EXPECT_EQ(shown_[0].text, report);

@@ -95,6 +95,59 @@ TEST_F(frmMainTest, SetupAfterOkKeepsItsChoicesAndTouchesNoPortUntilOk) {
     window->mnuMidiSetup->trigger();
 }
 
+// A port that finds its device or the MIDI system gone unloads the dialog
+// kept after Ok, so that the next MIDI > Setup lists the devices afresh;
+// other failures keep it.
+TEST_F(frmMainTest, ALossUnloadsTheSetupKeptAfterOk) {
+    struct Case {
+        std::string device;  // empty: every connection
+        PortError cause;
+        bool unloaded;
+    };
+    const Case cases[] = {
+        {"Pads", {ErrorDeviceGone, "Pads has gone."}, true},
+        {"", {ErrorSystemStopped, "The MIDI system has stopped."}, true},
+        {"Pads", {ErrorSendFailed, "Pads failed."}, false},
+    };
+    for (const auto& [device, cause, unloaded] : cases) {
+        SetUp();
+        testing::MessageBoxReader user;
+        answerSetup(true, 1, 1);
+        window->mnuMidiSetup->trigger();
+        ASSERT_NE(window->setupForm, nullptr);
+        midi.fail(device, cause);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !user.texts.empty(); }, 5000)) << cause.text;
+        EXPECT_EQ(window->setupForm == nullptr, unloaded) << cause.text;
+    }
+}
+
+// The loss can also be met by the dialog's own Ok: reopening the output ends
+// a sounding note on a synthesiser that has gone, or the chosen device is no
+// longer there. The dialog outlives its handler and goes once it has closed.
+TEST_F(frmMainTest, ALossMetByOkUnloadsTheSetupOnceItHasClosed) {
+    for (bool atOpen : {false, true}) {
+        SetUp();
+        midi.failOpen = midi.failSend = {};
+        testing::MessageBoxReader user;
+        answerSetup(true, 0, 1);
+        window->mnuMidiSetup->trigger();
+        window->MIDIOutput1.send(144, 64, 90);
+        const QString lost = atOpen ? "Synth A is no longer there." : "Synth A has gone.";
+        testing::onNextModal([&](QWidget*) {
+            if (atOpen) {
+                midi.failOpen = {ErrorNoSuchDevice, lost.toStdString()};
+            } else {
+                midi.failSend = {ErrorSendFailed, "Not sent."};
+                midi.fail("Synth A", {ErrorDeviceGone, lost.toStdString()});
+            }
+            window->setupForm->CmdOk->click();
+        });
+        window->mnuMidiSetup->trigger();
+        EXPECT_TRUE(user.texts.contains(lost)) << user.texts.join("|").toStdString();
+        EXPECT_EQ(window->setupForm, nullptr);
+    }
+}
+
 TEST_F(frmMainTest, ReceivedMessagesAreForwardedAndShownWhateverThruShows) {
     go();
     window->mnuMidiThru->trigger();

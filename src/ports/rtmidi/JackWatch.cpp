@@ -90,14 +90,17 @@ std::optional<PortError> JackWatch::failure(const std::string* device, const cha
     if (gone_) {
         PortError error{ErrorSystemStopped,
                         "The MIDI system has stopped: the JACK server is no longer running, so the MIDI ports "
-                        "are closed. Once it runs again, choose the devices in MIDI > Setup."};
+                        "are closed. To play on, start the JACK server again, then open MIDI > Setup, choose "
+                        "your devices, press Ok and press \"go\"."};
         if (lossTold_.exchange(true)) error.code = 0;
         return error;
     }
     if (device && !jack_port_by_name(client_, device->c_str())) {
         return PortError{ErrorDeviceGone, std::string("The MIDI ") + direction + " device \"" + *device +
                                               "\" has gone, so the " + direction +
-                                              " is closed. Choose a device in MIDI > Setup."};
+                                              " is closed. To play on, open MIDI > Setup, which lists the "
+                                              "devices there are now, choose an " +
+                                              direction + " device, press Ok and press \"go\"."};
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "RtMidiBackend.h"
 
 #include "JackWatch.h"
+#include "ports/rtmidi/LibraryRoutes.h"
 
 #include <RtMidi.h>
 
@@ -116,8 +117,9 @@ void openListed(RtMidi& midi, RtMidi::Api api, RtMidiReports& reports, const std
             return;
         }
     }
-    throw PortError{ErrorNoSuchDevice,
-                    std::string("The MIDI ") + direction + " device \"" + device + "\" is no longer there."};
+    throw PortError{ErrorNoSuchDevice, std::string("The MIDI ") + direction + " device \"" + device +
+                                           "\" is no longer there. Open MIDI > Setup again to choose from the "
+                                           "devices there are now."};
 }
 
 // What a connection under JACK shares with the watch: its change sink is
@@ -283,7 +285,11 @@ Opened<Base> openNew(Args&&... args) {
 
 }  // namespace
 
-RtMidiBackend::RtMidiBackend(std::vector<MidiSystem> preference) : preference_(std::move(preference)) {}
+RtMidiBackend::RtMidiBackend(std::vector<MidiSystem> preference) : preference_(std::move(preference)) {
+    // Before any library is used: a machine without a MIDI system would
+    // otherwise get the libraries' complaints on its terminal at every look.
+    routeLibraryMessages();
+}
 
 std::vector<std::string> RtMidiBackend::inputDevices() {
     return findSystem() ? listOthers<RtMidiIn>(rtApi(*system_), inputListClient) : std::vector<std::string>{};

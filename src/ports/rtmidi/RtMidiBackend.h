@@ -20,7 +20,9 @@ enum class MidiSystem { AlsaSequencer, Jack };
 // that a JACK server started meanwhile is picked up; so does the first use
 // after the JACK server went away. Under JACK a watch of its own (see
 // JackWatch) tells the open connections when their device or the server
-// goes, and paces the outputs so that a flood loses nothing.
+// goes, and paces the outputs so that a flood loses nothing. The first one
+// made keeps what the MIDI libraries print on their own off the terminal
+// (see LibraryRoutes).
 //
 // Use from one thread; only the input sinks are called on other threads.
 class RtMidiBackend : public MidiBackend {

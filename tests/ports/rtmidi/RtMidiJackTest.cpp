@@ -160,7 +160,7 @@ TEST_F(RtMidiJackTest, VirtualOutputReachesAPeerThatConnectsToIt) {
     letJackCatchUp();
 
     for (const Bytes& message : {kNoteOn, kProgramChange, kTuneRequest})
-        EXPECT_EQ(output.connection->send(message).code, 0);
+        EXPECT_EQ(output.connection->send(message, std::nullopt).code, 0);
 
     EXPECT_EQ(heard.waitFor(3), (std::vector<Bytes>{kNoteOn, kProgramChange, kTuneRequest}));
 }
@@ -170,7 +170,7 @@ TEST_F(RtMidiJackTest, OutputOpensAPeerByItsListedName) {
     ASSERT_TRUE(output.connection) << output.error.text;
 
     for (const Bytes& message : {kNoteOn, kProgramChange, kTuneRequest})
-        EXPECT_EQ(output.connection->send(message).code, 0);
+        EXPECT_EQ(output.connection->send(message, std::nullopt).code, 0);
 
     EXPECT_EQ(heard_.waitFor(3), (std::vector<Bytes>{kNoteOn, kProgramChange, kTuneRequest}));
 }
@@ -179,12 +179,16 @@ TEST_F(RtMidiJackTest, DevicesThatAreNotListedCannotBeOpened) {
     auto input = backend_.openInput("Gone:away", received_, changes_);
     EXPECT_FALSE(input.connection);
     EXPECT_EQ(input.error.code, ErrorNoSuchDevice);
-    EXPECT_EQ(input.error.text, "The MIDI input device \"Gone:away\" is no longer there.");
+    EXPECT_EQ(input.error.text,
+              "The MIDI input device \"Gone:away\" is no longer there. Open MIDI > Setup "
+              "again to choose from the devices there are now.");
 
     auto output = backend_.openOutput("Gone:away", changes_);
     EXPECT_FALSE(output.connection);
     EXPECT_EQ(output.error.code, ErrorNoSuchDevice);
-    EXPECT_EQ(output.error.text, "The MIDI output device \"Gone:away\" is no longer there.");
+    EXPECT_EQ(output.error.text,
+              "The MIDI output device \"Gone:away\" is no longer there. Open MIDI > Setup "
+              "again to choose from the devices there are now.");
 
     // The own ports are not listed, so a thru cannot be opened onto itself.
     auto virtualOut = backend_.openVirtualOutput(changes_);
@@ -204,7 +208,7 @@ TEST_F(RtMidiJackTest, OutputPassesFloodsOnWhole) {
     constexpr std::size_t perRound = 10000;
     for (std::size_t round = 0; round < rounds; ++round) {
         for (const Bytes& message : testing::numberedMessages(perRound, round * perRound)) {
-            ASSERT_EQ(output.connection->send(message).code, 0);
+            ASSERT_EQ(output.connection->send(message, std::nullopt).code, 0);
         }
         letJackCatchUp();
     }
@@ -253,7 +257,9 @@ TEST_F(RtMidiJackTest, ConnectionsToADeviceThatGoesFail) {
         ASSERT_TRUE(inputFailure);
         EXPECT_EQ(inputFailure->code, ErrorDeviceGone);
         EXPECT_EQ(inputFailure->text, "The MIDI input device \"" + keysName +
-                                          "\" has gone, so the input is closed. Choose a device in MIDI > Setup.");
+                                          "\" has gone, so the input is closed. To play on, open MIDI > Setup, "
+                                          "which lists the devices there are now, choose an input device, press "
+                                          "Ok and press \"go\".");
         const auto outputFailure = output.connection->failure();
         ASSERT_TRUE(outputFailure);
         EXPECT_EQ(outputFailure->code, ErrorDeviceGone);
