@@ -31,7 +31,10 @@ QString qt(const std::string& text) { return QString::fromStdString(text); }
 frmMain::frmMain(MidiBackend& midi, UiThread& ui)
     : MIDIInput1(midi, ui),
       MIDIOutput1(midi, ui),
-      arptimer([this] { performance.arptimer_Timer(); }),
+      // A tick kept waiting while the clock was stopped meanwhile is dropped.
+      arptimer(turns_.inTurn([this] {
+          if (arptimer.Enabled()) performance.arptimer_Timer();
+      })),
       performance(*this, arptimer, MIDIOutput1) {
     setWindowTitle("midi Quellant");
     auto* client = new QWidget(this);
@@ -44,7 +47,7 @@ frmMain::frmMain(MidiBackend& midi, UiThread& ui)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    MIDIInput1.onMessage = [this] { performance.MIDIInput1_Message(MIDIInput1); };
+    MIDIInput1.onMessage = turns_.inTurn([this] { performance.MIDIInput1_Message(MIDIInput1); });
     MIDIInput1.onError = [this](std::int16_t code, const std::string& text) { MIDIInput1_Error(code, text); };
     MIDIOutput1.onError = [this](std::int16_t code, const std::string& text) { MIDIOutput1_Error(code, text); };
     Form_Load();

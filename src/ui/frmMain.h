@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineTurns.h"
 #include "QtStepTimer.h"
 #include "engine/Performance.h"
 #include "ports/MIDIInput.h"
@@ -29,6 +30,9 @@ class FileListBox;
 // the device setup opens them, and "go" starts them.
 class frmMain : public QMainWindow, private PerformanceControls {
     Q_OBJECT
+
+    // Before the timer and the ports, which run handlers through it.
+    EngineTurns turns_;
 
 public:
     frmMain(MidiBackend& midi, UiThread& ui);
