@@ -6,12 +6,13 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev librtmidi-dev libjack-jackd2-dev libasound2-dev
+  qt6-base-dev libxcb1-dev librtmidi-dev libjack-jackd2-dev libasound2-dev
   fonts-dejavu-core fonts-liberation2
 )
 if [ "${1:-}" = test ]; then
   packages+=(
     libgtest-dev jackd2
+    xvfb openbox  # windows placed under a real window manager
     clang libclang-rt-14-dev  # the pattern reader's fuzz test (libFuzzer)
     dpkg-dev lintian appstream desktop-file-utils  # scripts/check-package.sh
   )

@@ -8,18 +8,17 @@
 //   or by commas. A lone CR is refused: it is also what a stray carriage
 //   return inside a line looks like.
 // - Spaces and tabs around a value are ignored. A tab is no separator.
-// - A field without any digit reads 0: a word, words with spaces between
+// - A field without any digit reads 0, whatever bytes it holds: a word (in
+//   any encoding, with control bytes or quotes), words with spaces between
 //   them, a lone sign or point, and an empty field (a blank line, nothing
 //   between two commas). So a blank line before the 80th value sets its box
 //   to 0, and one after it is the refused 81st value.
 // - A field with a digit must be one whole decimal number: an optional '+' or
 //   '-' and digits. Two numbers in one field, a fraction, an exponent or any
-//   character before or after the number is refused rather than guessed at.
-// - A double quote is refused wherever it is: quotes would change how commas
-//   group the fields.
-// - The file is ASCII text. A control character other than tab, CR and LF, or
-//   a byte above 127, is refused; only a UTF-8 byte-order mark at the very
-//   start of the file is skipped.
+//   byte before or after the number (a quote, say) is refused rather than
+//   guessed at.
+// - A UTF-8 byte-order mark at the very start of the file is skipped;
+//   anywhere else its bytes are a field's like any others.
 // - The separator after a value ends it; at the end of the file it opens no
 //   empty field. A last value without a separator reads like one with it, and
 //   an empty file holds no values.
@@ -39,11 +38,6 @@ namespace {
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view blanks = " \t";
 constexpr std::string_view digits = "0123456789";
-
-bool isFieldByte(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return c == '\t' || (byte >= 0x20 && byte < 0x7F && c != '"');
-}
 
 // The value of one field, or nothing when the field is refused.
 std::optional<std::int16_t> fieldValue(std::string_view field) {
@@ -68,11 +62,6 @@ public:
     // False once the input is refused.
     bool take(char c) {
         if (++bytes_ > patternFileLimit || values_.size() == gridBoxes) return false;
-        if (bytes_ == markBytes_ + 1 && markBytes_ < byteOrderMark.size() && c == byteOrderMark[markBytes_]) {
-            ++markBytes_;
-            return true;
-        }
-        if (markCutShort()) return false;
         if (afterCr_) {
             afterCr_ = false;
             return c == '\n' && endField();
@@ -82,23 +71,27 @@ public:
             return true;
         }
         if (c == '\n' || c == ',') return endField();
-        if (!isFieldByte(c)) return false;
         field_ += c;
-        return field_.size() <= patternFieldLimit;
+        return field().size() <= patternFieldLimit;
     }
 
     // The values, once the input has ended.
     std::optional<PatternValues> finish() {
-        if (afterCr_ || markCutShort()) return std::nullopt;
-        if (!field_.empty() && !endField()) return std::nullopt;
+        if (afterCr_) return std::nullopt;
+        if (!field().empty() && !endField()) return std::nullopt;
         return std::move(values_);
     }
 
 private:
-    bool markCutShort() const { return markBytes_ > 0 && markBytes_ < byteOrderMark.size(); }
+    // The field being read, without a byte-order mark at the start of the file.
+    std::string_view field() const {
+        std::string_view bytes = field_;
+        if (values_.empty() && bytes.starts_with(byteOrderMark)) bytes.remove_prefix(byteOrderMark.size());
+        return bytes;
+    }
 
     bool endField() {
-        const auto value = fieldValue(field_);
+        const auto value = fieldValue(field());
         field_.clear();
         if (!value) return false;
         values_.push_back(*value);
@@ -108,7 +101,6 @@ private:
     PatternValues values_;
     std::string field_;  // the bytes since the last separator
     std::size_t bytes_ = 0;
-    std::size_t markBytes_ = 0;  // of a byte-order mark at the start
     bool afterCr_ = false;
 };
 

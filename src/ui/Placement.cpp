@@ -1,6 +1,7 @@
 #include "Placement.h"
 
 #include "Twips.h"
+#include "WindowFrame.h"
 
 #include <QScreen>
 #include <QWidget>
@@ -18,10 +19,13 @@ QPoint centredOrigin(QSize screen, QSize window) {
 void centreOnScreen(QWidget& window) {
     const QScreen* screen = window.screen();
     if (!screen) return;
+    const QMargins frame = windowFrame(window);
     const QSize screenTwips = screen->geometry().size() * twipsPerPixel;
-    const QSize windowTwips = window.frameGeometry().size() * twipsPerPixel;
+    const QSize windowTwips = window.size().grownBy(frame) * twipsPerPixel;
     const QPoint origin = centredOrigin(screenTwips, windowTwips);
-    window.move(screen->geometry().topLeft() + QPoint(pixels(origin.x()), pixels(origin.y())));
+    const QPoint outer = screen->geometry().topLeft() + QPoint(pixels(origin.x()), pixels(origin.y()));
+    // The client area's place, which is what Qt sets unambiguously, shown or not.
+    window.setGeometry(QRect(outer + QPoint(frame.left(), frame.top()), window.size()));
 }
 
 }  // namespace marovane

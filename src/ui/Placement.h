@@ -13,7 +13,8 @@ namespace marovane {
 QPoint centredOrigin(QSize screen, QSize window);
 
 // Moves a top-level window to the centre of its whole screen (task bars
-// included), keeping its size.
+// included) by its outer size, the window manager's frame included, keeping
+// its size.
 void centreOnScreen(QWidget& window);
 
 }  // namespace marovane

@@ -33,7 +33,10 @@ QString qt(const std::string& text) { return QString::fromStdString(text); }
 frmMain::frmMain(MidiBackend& midi, UiThread& ui)
     : MIDIInput1(midi, ui),
       MIDIOutput1(midi, ui),
-      arptimer([this](QtStepTimer::Clock::time_point due) { arptimer_Timer(due); }),
+      arptimer([this](QtStepTimer::Clock::time_point due) {
+          tickDue_ = due;
+          tickInTurn_();
+      }),
       performance(*this, arptimer, MIDIOutput1) {
     setWindowTitle("midi Quellant");
     auto* client = new QWidget(this);
@@ -46,7 +49,12 @@ frmMain::frmMain(MidiBackend& midi, UiThread& ui)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    MIDIInput1.onMessage = [this] { performance.MIDIInput1_Message(MIDIInput1); };
+    MIDIInput1.onMessage = turns_.inTurn([this] { performance.MIDIInput1_Message(MIDIInput1); });
+    // A tick kept waiting runs once, at the latest due time; one kept while
+    // the clock was stopped meanwhile is dropped.
+    tickInTurn_ = turns_.inTurn([this] {
+        if (arptimer.Enabled()) arptimer_Timer(tickDue_);
+    });
     MIDIInput1.onError = [this](std::int16_t code, const std::string& text) { MIDIInput1_Error(code, text); };
     MIDIOutput1.onError = [this](std::int16_t code, const std::string& text) { MIDIOutput1_Error(code, text); };
     Form_Load();

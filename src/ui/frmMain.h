@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineTurns.h"
 #include "MIDISetupForm.h"
 #include "QtStepTimer.h"
 #include "engine/Performance.h"
@@ -10,6 +11,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -30,6 +32,9 @@ class FileListBox;
 // the device setup opens them, and "go" starts them.
 class frmMain : public QMainWindow, private PerformanceControls {
     Q_OBJECT
+
+    // Before the timer and the ports, which run handlers through it.
+    EngineTurns turns_;
 
 public:
     frmMain(MidiBackend& midi, UiThread& ui);
@@ -100,6 +105,9 @@ private:
     void Form_Load();
     void Form_Unload();
     void arptimer_Timer(QtStepTimer::Clock::time_point due);
+
+    std::function<void()> tickInTurn_;
+    QtStepTimer::Clock::time_point tickDue_;
     void endProgram();
     void MIDIInput1_Error(std::int16_t code, const std::string& text);
     void MIDIOutput1_Error(std::int16_t code, const std::string& text);

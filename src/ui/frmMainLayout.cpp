@@ -79,9 +79,9 @@ void frmMain::buildControls(QWidget* client) {
 
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(stopbutton, &QPushButton::clicked, this, [this] { stopbutton_Click(); });
-    connect(arpegiate, &QPushButton::clicked, this, [this] { performance.arpegiate_Click(); });
-    connect(beatbutton, &QPushButton::clicked, this, [this] { performance.beatbutton_Click(); });
-    connect(instruslide, &QScrollBar::valueChanged, this, [this] { performance.instruslide_Change(); });
+    connect(arpegiate, &QPushButton::clicked, this, turns_.inTurn([this] { performance.arpegiate_Click(); }));
+    connect(beatbutton, &QPushButton::clicked, this, turns_.inTurn([this] { performance.beatbutton_Click(); }));
+    connect(instruslide, &QScrollBar::valueChanged, this, turns_.inTurn([this] { performance.instruslide_Change(); }));
     connect(openbutton, &QPushButton::clicked, this, [this] { openbutton_Click(); });
     connect(savebutton, &QPushButton::clicked, this, [this] { savebutton_Click(); });
 }

@@ -50,6 +50,15 @@ TEST(ParseBeatPattern, ReadsTheFormsItTakes) {
          "1,2",
          {1, 2}},
         {std::string(patternFieldLimit - 1, ' ') + "1", {1}},  // the longest field
+        // a word reads 0 whatever bytes it holds: not ASCII, control bytes,
+        // quotes, a byte-order mark that is not at the start or is cut short
+        {"\xC3\xA9t\xC3\xA9\r\n1", {0, 1}},
+        {"caf\xC3\xA9,\xE9t\xE9", {0, 0}},
+        {std::string("\x01\x7F\x1B\0 bell\a", 10), {0}},
+        {"\"word\",1,\"\"", {0, 1, 0}},
+        {"1,\xEF\xBB\xBF", {1, 0}},
+        {"\xEF\xBB", {0}},
+        {std::string(patternFieldLimit, '\xE9'), {0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.text));
@@ -68,17 +77,19 @@ TEST(ParseBeatPattern, RefusesTheWholeFileForAnyFault) {
                                    "1 2", "1\t2", "1.5", "1.0", ".5", "1e0", "0x1",
                                    // characters before or after a number
                                    "1abc", "abc1", "#1", "1;", "1 x", "x 1", "+-1", "-+1", "--1", "+ 1", "- 1",
-                                   // quotes, whatever they hold
-                                   "\"1\"", "\"word\"", "1,\"\"",
-                                   // a lone CR, inside the file or at its end
-                                   "1\r2", "1\r", "1\r\r\n",
-                                   // bytes that are not text, a byte-order mark elsewhere or cut short
-                                   std::string("1\0", 2), "\x01", "\x7F", "1\x1B", "caf\xC3\xA9", "1,\xEF\xBB\xBF",
-                                   "\xEF\xBB",
+                                   // a number in quotes or beside any other byte
+                                   "\"1\"", std::string("1\0", 2), "1\x1B", "1\xC3\xA9",
+                                   "\xC2\xA0"
+                                   "1",
+                                   "1,\xEF\xBB\xBF"
+                                   "1",
                                    "\xEF\xBB"
                                    "1",
-                                   // a field one byte too long, even of spaces
-                                   std::string(patternFieldLimit, ' ') + "1", std::string(patternFieldLimit + 1, 'x')};
+                                   // a lone CR, inside the file or at its end, in a word too
+                                   "1\r2", "1\r", "1\r\r\n", "\xC3\xA9t\xC3\xA9\r",
+                                   // a field one byte too long, even of spaces or of bytes that are no text
+                                   std::string(patternFieldLimit, ' ') + "1", std::string(patternFieldLimit + 1, 'x'),
+                                   std::string(patternFieldLimit + 1, '\xE9')};
     for (const auto& text : refused) {
         SCOPED_TRACE(::testing::PrintToString(text));
         EXPECT_FALSE(parse(text).has_value());

@@ -194,6 +194,34 @@ TEST_F(frmMainTest, BeatTickReadsTheTickedBoxes) {
     EXPECT_EQ(midi.sentBytes(), (Bytes{{0xB0, 123, 0}, {0x90, 60, 88}}));
 }
 
+// A send that fails with a shown code opens its box in the middle of the
+// drain. The input's wake and the clock's ticks that come while it shows
+// wait for the drain to end: no message is forwarded twice or skipped.
+TEST_F(frmMainTest, NoHandlerRunsInsideTheDrainWhileASendErrorShows) {
+    go();
+    window->performance.state.arpmode = true;  // the first note starts the clock
+    window->notescroll->setValue(-5);
+    window->arptimer.setInterval(50);
+    midi.failSend = {ErrorSendFailed, "The synthesiser took nothing."};
+    QStringList shown;
+    testing::onNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        midi.failSend = {};
+        midi.receive({0x90, 61, 100});
+        midi.receive({0x90, 5, 100});
+        QTest::qWait(200);  // the wake and several ticks come meanwhile
+        shown << box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    midi.receive({0x90, 60, 100});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty() && !window->arptimer.Enabled(); }));
+    // Then one tick from the last root, which leaves the range and stops.
+    EXPECT_EQ(midi.sentBytes(), (Bytes{{0x90, 61, 100}, {0x90, 5, 100}, {0x90, 5, 0}, {0x90, 0, 100}}));
+    EXPECT_EQ(texts({window->message, window->data1, window->data2}), (std::vector<std::string>{"144", "5", "100"}));
+    EXPECT_EQ(shown, QStringList{"The synthesiser took nothing."});
+}
+
 TEST_F(frmMainTest, InstrumentSliderReportsChangesAndDragsOnlyOnRelease) {
     go();
     EXPECT_EQ(window->label1->text(), "Instrument");
