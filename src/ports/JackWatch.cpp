@@ -1,5 +1,7 @@
 #include "JackWatch.h"
 
+#include "DeviceErrors.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -95,9 +97,7 @@ std::optional<PortError> JackWatch::failure(const std::string* device, const cha
         return error;
     }
     if (device && !jack_port_by_name(client_, device->c_str())) {
-        return PortError{ErrorDeviceGone, std::string("The MIDI ") + direction + " device \"" + *device +
-                                              "\" has gone, so the " + direction +
-                                              " is closed. Choose a device in MIDI > Setup."};
+        return deviceGone(*device, direction);
     }
     return std::nullopt;
 }

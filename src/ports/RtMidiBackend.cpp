@@ -1,5 +1,6 @@
 #include "RtMidiBackend.h"
 
+#include "DeviceErrors.h"
 #include "JackWatch.h"
 
 #include <RtMidi.h>
@@ -116,8 +117,7 @@ void openListed(RtMidi& midi, RtMidi::Api api, RtMidiReports& reports, const std
             return;
         }
     }
-    throw PortError{ErrorNoSuchDevice,
-                    std::string("The MIDI ") + direction + " device \"" + device + "\" is no longer there."};
+    throw noSuchDevice(device, direction);
 }
 
 // What a connection under JACK shares with the watch: its change sink is
