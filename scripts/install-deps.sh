@@ -6,13 +6,15 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev librtmidi-dev libjack-jackd2-dev
+  qt6-base-dev librtmidi-dev libjack-jackd2-dev libasound2-dev
   fonts-dejavu-core fonts-liberation2
 )
 if [ "${1:-}" = test ]; then
   packages+=(
     libgtest-dev jackd2
     clang libclang-rt-14-dev  # the pattern reader's fuzz test (libFuzzer)
+    # the ALSA tests' virtual machine (tests/support/alsa-vm)
+    qemu-system-x86 busybox-static kmod xz-utils alsa-utils
   )
 fi
 
