@@ -7,6 +7,8 @@ namespace marovane {
 namespace {
 
 constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+constexpr auto kReadWithin = std::chrono::microseconds(200);
+constexpr int kReadAttempts = 3;
 
 std::int64_t nanoseconds(const snd_seq_real_time_t& time) {
     return static_cast<std::int64_t>(time.tv_sec) * kNsPerSecond + time.tv_nsec;
@@ -24,11 +26,23 @@ TimedSender::TimedSender(snd_seq_t* seq, int queue) : seq_(seq), queue_(queue) {
 
 TimedSender::~TimedSender() { snd_seq_queue_status_free(status_); }
 
+// The queue's time and the steady clock's at one moment map the one onto the
+// other; taken at every send, so that they cannot drift apart. The queue is
+// read between two readings of the steady clock, and read again when the
+// thread was held up in between.
+int TimedSender::readQueue(Clock::time_point& steadyNow) {
+    for (int attempt = 1;; ++attempt) {
+        const auto before = Clock::now();
+        const int queried = snd_seq_get_queue_status(seq_, queue_, status_);
+        const auto after = Clock::now();
+        steadyNow = before + (after - before) / 2;
+        if (queried < 0 || after - before < kReadWithin || attempt == kReadAttempts) return queried;
+    }
+}
+
 int TimedSender::send(snd_seq_event_t& event, OutputConnection::SendTime due) {
-    // The queue's time and the steady clock read together map one onto the
-    // other; read at every send, so that they cannot drift apart.
-    const int queried = snd_seq_get_queue_status(seq_, queue_, status_);
-    const auto steadyNow = std::chrono::steady_clock::now();
+    Clock::time_point steadyNow;
+    const int queried = readQueue(steadyNow);
     if (queried < 0) return queried;
     const std::int64_t now = nanoseconds(*snd_seq_queue_status_get_real_time(status_));
     const bool waiting = snd_seq_queue_status_get_events(status_) > 0;

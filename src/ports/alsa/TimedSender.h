@@ -32,6 +32,11 @@ public:
     int send(snd_seq_event_t& event, OutputConnection::SendTime due);
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    // Into status_; `steadyNow` is when.
+    int readQueue(Clock::time_point& steadyNow);
+
     snd_seq_t* seq_;
     int queue_;
     snd_seq_queue_status_t* status_ = nullptr;
