@@ -117,24 +117,22 @@ void SequencerPeer::forget() {
     heard_.clear();
 }
 
-void SequencerPeer::connect(const std::string& sender, const std::string& dest) {
-    const snd_seq_addr_t from = address(sender);
-    const snd_seq_addr_t to = address(dest);
-    snd_seq_port_subscribe_t* subscribe;
-    snd_seq_port_subscribe_alloca(&subscribe);
-    snd_seq_port_subscribe_set_sender(subscribe, &from);
-    snd_seq_port_subscribe_set_dest(subscribe, &to);
-    check(snd_seq_subscribe_port(seq_, subscribe), "connect " + sender + " to " + dest);
-}
+void SequencerPeer::connect(const std::string& sender, const std::string& dest) { subscription(sender, dest, true); }
 
 bool SequencerPeer::connected(const std::string& sender, const std::string& dest) {
+    return subscription(sender, dest, false);
+}
+
+bool SequencerPeer::subscription(const std::string& sender, const std::string& dest, bool make) {
     const snd_seq_addr_t from = address(sender);
     const snd_seq_addr_t to = address(dest);
     snd_seq_port_subscribe_t* subscribe;
     snd_seq_port_subscribe_alloca(&subscribe);
     snd_seq_port_subscribe_set_sender(subscribe, &from);
     snd_seq_port_subscribe_set_dest(subscribe, &to);
-    return snd_seq_get_port_subscription(seq_, subscribe) == 0;
+    if (!make) return snd_seq_get_port_subscription(seq_, subscribe) == 0;
+    check(snd_seq_subscribe_port(seq_, subscribe), "connect " + sender + " to " + dest);
+    return true;
 }
 
 // "client:port", by name; libasound parses client names but only port numbers.
@@ -182,13 +180,23 @@ void SequencerPeer::listen() {
     snd_midi_event_free(decoder);
 }
 
-// The queue's time and the steady clock's, read together, map the one onto
-// the other: this is the steady clock's time at which the queue started.
+// The queue's time and the steady clock's at one moment map the one onto the
+// other: this is the steady clock's time at which the queue started. Of three
+// readings, the one least held up between its two steady readings counts.
 SequencerPeer::Clock::duration SequencerPeer::steadyOffset() {
     snd_seq_queue_status_t* status;
     snd_seq_queue_status_alloca(&status);
-    snd_seq_get_queue_status(seq_, queue_, status);
-    return Clock::now().time_since_epoch() - sinceStart(*snd_seq_queue_status_get_real_time(status));
+    auto shortest = Clock::duration::max();
+    Clock::duration offset{};
+    for (int reading = 0; reading < 3; ++reading) {
+        const auto before = Clock::now();
+        snd_seq_get_queue_status(seq_, queue_, status);
+        const auto took = Clock::now() - before;
+        if (took >= shortest) continue;
+        shortest = took;
+        offset = (before + took / 2).time_since_epoch() - sinceStart(*snd_seq_queue_status_get_real_time(status));
+    }
+    return offset;
 }
 
 }  // namespace marovane::testing

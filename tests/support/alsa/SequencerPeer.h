@@ -58,6 +58,8 @@ public:
 
 private:
     snd_seq_addr_t address(const std::string& name);
+    // Makes it, or says whether it is there.
+    bool subscription(const std::string& sender, const std::string& dest, bool make);
     std::size_t heardCount();
     void listen();
     Clock::duration steadyOffset();
