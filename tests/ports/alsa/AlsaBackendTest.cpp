@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -201,6 +202,24 @@ TEST_F(AlsaBackendTest, ScheduledMessagesSoundAtTheirTimePlusTheLatency) {
     const auto late = peer_.waitFor(3);
     ASSERT_EQ(late.size(), 3u);
     EXPECT_TRUE(near(late[2].at, sentLate));
+}
+
+// Messages scheduled far ahead fill the client's output pool; sending never
+// waits for room: the first refusal is an error, the next ones are skipped.
+TEST_F(AlsaBackendTest, AFullOutputIsSaidOnceThenSkipped) {
+    auto output = backend_.openOutput(peer_.synth(), changes_);
+    ASSERT_TRUE(output.connection) << output.error.text;
+    const auto later = Clock::now() + 60s;
+    std::vector<std::int16_t> refused;
+    for (int sent = 0; sent < 2100; ++sent) {
+        const auto error = output.connection->send({0x90, 60, 1}, later);
+        if (error.code != 0) refused.push_back(error.code);
+    }
+    refused.push_back(output.connection->send({0x90, 60, 0}, {}).code);  // after them, so waits too
+
+    ASSERT_GE(refused.size(), 2u);
+    EXPECT_EQ(refused.front(), ErrorSendFailed);
+    EXPECT_EQ(std::count(refused.begin(), refused.end(), ErrorNotDone), refused.size() - 1);
 }
 
 }  // namespace
