@@ -82,7 +82,8 @@ void SequencerClient::setUp() {
     queue_ = snd_seq_alloc_named_queue(seq_, kClientName);
     check(queue_, "make a queue");
     // The high-resolution timer, where the kernel has it, rather than the
-    // system tick; without it the default timer serves.
+    // system tick; without it the default timer serves. The queue runs only
+    // while it has something to play (see TimedSender).
     snd_seq_queue_timer_t* timer;
     snd_seq_queue_timer_alloca(&timer);
     snd_timer_id_t* id;
@@ -93,8 +94,6 @@ void SequencerClient::setUp() {
         snd_seq_queue_timer_set_id(timer, id);
         snd_seq_set_queue_timer(seq_, queue_, timer);
     }
-    check(snd_seq_start_queue(seq_, queue_, nullptr), "start the queue");
-    check(snd_seq_drain_output(seq_), "start the queue");
 
     // The system's announcements of clients and ports that come and go
     // arrive at the input port, beside the messages.

@@ -17,6 +17,10 @@ namespace marovane {
 // scheduled no earlier than the last of them (the queue keeps events with
 // equal times in the order sent). One whose time has passed goes at once.
 //
+// A running queue wakes the kernel in every millisecond, so it runs only
+// while it has something to play: a message scheduled sets it going, and it
+// stops itself two seconds after the last, by a stop event scheduled on it.
+//
 // For the UI thread. Never waits: the client's handle is non-blocking.
 class TimedSender {
 public:
@@ -34,14 +38,20 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    // Into status_; `steadyNow` is when.
+    // The queue's state into status_; `steadyNow` is when it was read.
     int readQueue(Clock::time_point& steadyNow);
+    std::int64_t queueNow() const;
+    bool running() const;
+    int resume(Clock::time_point& steadyNow);
+    void moveStop(std::int64_t at);
 
     snd_seq_t* seq_;
     int queue_;
     snd_seq_queue_status_t* status_ = nullptr;
     // Queue time of the last event scheduled.
     std::int64_t lastNs_ = 0;
+    // Whether the queue holds its stop event (while it runs).
+    bool stopPending_ = false;
 };
 
 }  // namespace marovane

@@ -179,8 +179,9 @@ TEST_F(AlsaBackendTest, ADeviceThatGoesIsReportedOnceOnThePortItFeeds) {
 // Times as the synthesiser's queue stamps them on arrival. The tolerance is
 // wide, for an emulated machine: it tells a message scheduled from one sent
 // at once, not how precise the timer is.
+constexpr auto kTolerance = 20ms;
+
 TEST_F(AlsaBackendTest, ScheduledMessagesSoundAtTheirTimePlusTheLatency) {
-    constexpr auto kTolerance = 20ms;
     auto output = backend_.openOutput(peer_.synth(), changes_);
     ASSERT_TRUE(output.connection) << output.error.text;
     const auto near = [&](Clock::time_point at, Clock::time_point expected) {
@@ -202,6 +203,28 @@ TEST_F(AlsaBackendTest, ScheduledMessagesSoundAtTheirTimePlusTheLatency) {
     const auto late = peer_.waitFor(3);
     ASSERT_EQ(late.size(), 3u);
     EXPECT_TRUE(near(late[2].at, sentLate));
+}
+
+// A running queue wakes the kernel every millisecond: the back end's runs
+// only from a scheduled message until two seconds after the last, and plays
+// on time when it is set going again.
+TEST_F(AlsaBackendTest, TheQueueRunsOnlyWhileItHasSomethingToPlay) {
+    auto output = backend_.openOutput(peer_.synth(), changes_);
+    ASSERT_TRUE(output.connection) << output.error.text;
+    ASSERT_EQ(output.connection->send({0x90, 60, 100}, {}).code, 0);
+    EXPECT_FALSE(peer_.queueRuns("Marovane"));
+
+    ASSERT_EQ(output.connection->send({0x90, 60, 0}, Clock::now()).code, 0);
+    EXPECT_TRUE(peer_.queueRuns("Marovane"));
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_FALSE(peer_.queueRuns("Marovane"));
+
+    const auto due = Clock::now() + 100ms;
+    ASSERT_EQ(output.connection->send({0x90, 62, 100}, due).code, 0);
+    const auto heard = peer_.waitFor(3);
+    ASSERT_EQ(heard.size(), 3u);
+    EXPECT_GT(heard[2].at, due + TimedSender::latency - kTolerance);
+    EXPECT_LT(heard[2].at, due + TimedSender::latency + kTolerance);
 }
 
 // Messages scheduled far ahead fill the client's output pool; sending never

@@ -135,6 +135,15 @@ bool SequencerPeer::subscription(const std::string& sender, const std::string& d
     return true;
 }
 
+bool SequencerPeer::queueRuns(const std::string& name) {
+    const int queue = snd_seq_query_named_queue(seq_, name.c_str());
+    check(queue, "find the queue " + name);
+    snd_seq_queue_status_t* status;
+    snd_seq_queue_status_alloca(&status);
+    check(snd_seq_get_queue_status(seq_, queue, status), "ask the queue " + name);
+    return snd_seq_queue_status_get_status(status) != 0;
+}
+
 // "client:port", by name; libasound parses client names but only port numbers.
 snd_seq_addr_t SequencerPeer::address(const std::string& name) {
     const auto colon = name.find(':');

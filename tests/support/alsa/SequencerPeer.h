@@ -56,6 +56,9 @@ public:
     void connect(const std::string& sender, const std::string& dest);
     bool connected(const std::string& sender, const std::string& dest);
 
+    // Whether the queue of that name (any client's) runs.
+    bool queueRuns(const std::string& name);
+
 private:
     snd_seq_addr_t address(const std::string& name);
     // Makes it, or says whether it is there.
