@@ -4,15 +4,18 @@
 #include "ports/alsa/EventBytes.h"
 
 #include <cerrno>
+#include <string_view>
 #include <utility>
 
 namespace marovane {
 
 namespace {
 
-snd_seq_addr_t listed(const SequencerClient& client, const std::string& device, unsigned caps,
-                      const char* direction) {
-    const auto address = client.find(device, caps);
+bool isInput(const char* direction) { return std::string_view(direction) == "input"; }
+
+snd_seq_addr_t listed(const SequencerClient& client, const std::string& device, const char* direction) {
+    const auto address =
+        client.find(device, isInput(direction) ? SequencerClient::readable : SequencerClient::writable);
     if (!address) throw noSuchDevice(device, direction);
     return *address;
 }
@@ -20,54 +23,44 @@ snd_seq_addr_t listed(const SequencerClient& client, const std::string& device, 
 }  // namespace
 
 // Watched before subscribed, so that a device that goes in between is seen.
-AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const std::string& device, ReceiveSink& sink,
-                     ChangeSink& changes)
-    : session_(std::move(session)),
+DeviceLink::DeviceLink(AlsaSession& session, const std::string& device, const char* direction, ChangeSink& changes)
+    : session_(session),
       device_(device),
-      sink_(sink),
-      watched_(listed(*session_->client, device, SequencerClient::readable, "input"), changes) {
-    session_->reader.watch(watched_);
+      direction_(direction),
+      watched_(listed(*session.client, device, direction), changes) {
+    session_.reader.watch(watched_);
     try {
-        subscription_.emplace(session_->client->handle(), watched_.address(), session_->client->inPort());
+        snd_seq_t* seq = session_.client->handle();
+        if (isInput(direction)) subscription_.emplace(seq, watched_.address(), session_.client->inPort());
+        else subscription_.emplace(seq, session_.client->outPort(), watched_.address());
     } catch (...) {
-        session_->reader.unwatch(watched_);
+        session_.reader.unwatch(watched_);
         throw;
     }
+}
+
+DeviceLink::~DeviceLink() { session_.reader.unwatch(watched_); }
+
+std::optional<PortError> DeviceLink::failure() const {
+    if (watched_.gone()) return deviceGone(device_, direction_);
+    return std::nullopt;
+}
+
+AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const std::string& device, ReceiveSink& sink,
+                     ChangeSink& changes)
+    : session_(std::move(session)), sink_(sink), link_(*session_, device, "input", changes) {
     session_->reader.addInput(sink_);
 }
 
-AlsaInput::~AlsaInput() {
-    session_->reader.removeInput(sink_);
-    session_->reader.unwatch(watched_);
-}
-
-std::optional<PortError> AlsaInput::failure() {
-    if (watched_.gone()) return deviceGone(device_, "input");
-    return std::nullopt;
-}
+AlsaInput::~AlsaInput() { session_->reader.removeInput(sink_); }
 
 AlsaOutput::AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional<std::string>& device,
                        ChangeSink& changes)
-    : session_(std::move(session)), device_(device) {
-    if (!device_) return;
-    watched_.emplace(listed(*session_->client, *device_, SequencerClient::writable, "output"), changes);
-    session_->reader.watch(*watched_);
-    try {
-        subscription_.emplace(session_->client->handle(), session_->client->outPort(), watched_->address());
-    } catch (...) {
-        session_->reader.unwatch(*watched_);
-        throw;
-    }
+    : session_(std::move(session)) {
+    if (device) link_.emplace(*session_, *device, "output", changes);
 }
 
-AlsaOutput::~AlsaOutput() {
-    if (watched_) session_->reader.unwatch(*watched_);
-}
-
-std::optional<PortError> AlsaOutput::failure() {
-    if (watched_ && watched_->gone()) return deviceGone(*device_, "output");
-    return std::nullopt;
-}
+std::optional<PortError> AlsaOutput::failure() { return link_ ? link_->failure() : std::nullopt; }
 
 PortError AlsaOutput::send(const std::vector<unsigned char>& bytes, SendTime due) {
     snd_seq_event_t event;
