@@ -15,6 +15,8 @@ if [ "${1:-}" = test ]; then
     xvfb openbox  # windows placed under a real window manager
     clang libclang-rt-14-dev  # the pattern reader's fuzz test (libFuzzer)
     dpkg-dev lintian appstream desktop-file-utils  # scripts/check-package.sh
+    # the ALSA tests' virtual machine (tests/support/alsa-vm)
+    qemu-system-x86 busybox-static kmod xz-utils alsa-utils
   )
 fi
 

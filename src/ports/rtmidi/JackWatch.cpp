@@ -1,5 +1,7 @@
 #include "JackWatch.h"
 
+#include "ports/DeviceErrors.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -96,11 +98,7 @@ std::optional<PortError> JackWatch::failure(const std::string* device, const cha
         return error;
     }
     if (device && !jack_port_by_name(client_, device->c_str())) {
-        return PortError{ErrorDeviceGone, std::string("The MIDI ") + direction + " device \"" + *device +
-                                              "\" has gone, so the " + direction +
-                                              " is closed. To play on, open MIDI > Setup, which lists the "
-                                              "devices there are now, choose an " +
-                                              direction + " device, press Ok and press \"go\"."};
+        return deviceGone(*device, direction);
     }
     return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #include "RtMidiBackend.h"
 
+#include "ports/DeviceErrors.h"
 #include "JackWatch.h"
 #include "ports/rtmidi/LibraryRoutes.h"
 
@@ -117,9 +118,7 @@ void openListed(RtMidi& midi, RtMidi::Api api, RtMidiReports& reports, const std
             return;
         }
     }
-    throw PortError{ErrorNoSuchDevice, std::string("The MIDI ") + direction + " device \"" + device +
-                                           "\" is no longer there. Open MIDI > Setup again to choose from the "
-                                           "devices there are now."};
+    throw noSuchDevice(device, direction);
 }
 
 // What a connection under JACK shares with the watch: its change sink is

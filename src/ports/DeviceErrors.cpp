@@ -1,0 +1,18 @@
+#include "DeviceErrors.h"
+
+namespace marovane {
+
+PortError noSuchDevice(const std::string& device, const char* direction) {
+    return {ErrorNoSuchDevice, std::string("The MIDI ") + direction + " device \"" + device +
+                                   "\" is no longer there. Open MIDI > Setup again to choose from the devices "
+                                   "there are now."};
+}
+
+PortError deviceGone(const std::string& device, const char* direction) {
+    return {ErrorDeviceGone,
+            std::string("The MIDI ") + direction + " device \"" + device + "\" has gone, so the " + direction +
+                " is closed. To play on, open MIDI > Setup, which lists the devices there are now, choose an " +
+                direction + " device, press Ok and press \"go\"."};
+}
+
+}  // namespace marovane

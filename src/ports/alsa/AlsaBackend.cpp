@@ -1,0 +1,64 @@
+#include "AlsaBackend.h"
+
+#include "AlsaConnections.h"
+#include "AlsaSession.h"
+
+namespace marovane {
+
+namespace {
+
+template <class Base, class Connection, class... Args>
+Opened<Base> openNew(Args&&... args) {
+    try {
+        return {std::make_unique<Connection>(std::forward<Args>(args)...), {}};
+    } catch (const PortError& error) {
+        return {nullptr, error};
+    }
+}
+
+}  // namespace
+
+AlsaBackend::AlsaBackend() = default;
+AlsaBackend::~AlsaBackend() = default;
+
+bool AlsaBackend::available() {
+    if (session_) return true;
+    auto client = SequencerClient::open(openError_);
+    if (!client) return false;
+    try {
+        session_ = std::make_shared<AlsaSession>(std::move(client));
+    } catch (const PortError& error) {
+        openError_ = error;
+    }
+    return session_ != nullptr;
+}
+
+std::vector<std::string> AlsaBackend::listed(unsigned caps) {
+    std::vector<std::string> names;
+    if (!available()) return names;
+    for (const auto& port : session_->client->ports(caps)) names.push_back(port.name);
+    return names;
+}
+
+std::vector<std::string> AlsaBackend::inputDevices() { return listed(SequencerClient::readable); }
+
+std::vector<std::string> AlsaBackend::outputDevices() { return listed(SequencerClient::writable); }
+
+std::string AlsaBackend::virtualOutputName() { return SequencerClient::outPortName; }
+
+Opened<InputConnection> AlsaBackend::openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) {
+    if (!available()) return {nullptr, openError_};
+    return openNew<InputConnection, AlsaInput>(session_, device, sink, changes);
+}
+
+Opened<OutputConnection> AlsaBackend::openOutput(const std::string& device, ChangeSink& changes) {
+    if (!available()) return {nullptr, openError_};
+    return openNew<OutputConnection, AlsaOutput>(session_, std::optional(device), changes);
+}
+
+Opened<OutputConnection> AlsaBackend::openVirtualOutput(ChangeSink& changes) {
+    if (!available()) return {nullptr, openError_};
+    return openNew<OutputConnection, AlsaOutput>(session_, std::optional<std::string>(), changes);
+}
+
+}  // namespace marovane

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ports/MidiBackend.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace marovane {
+
+struct AlsaSession;
+
+// The ALSA sequencer, through libasound: one client "Marovane" with the ports
+// "Marovane In" and "Marovane Out", made on first use and kept as long as the
+// back end, so that connections other programs made to them survive the
+// port components' closing and reopening. Devices are other clients' ports,
+// named "client name:port name". Until the sequencer opens, every use tries
+// again.
+//
+// Use from the UI thread; the input sinks and change sinks are called on the
+// back end's reader thread (see SequencerReader).
+class AlsaBackend : public MidiBackend {
+public:
+    AlsaBackend();
+    ~AlsaBackend() override;
+
+    // Whether the sequencer is open, opening it when it is not yet.
+    bool available();
+
+    std::vector<std::string> inputDevices() override;
+    std::vector<std::string> outputDevices() override;
+    std::string virtualOutputName() override;
+
+    Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) override;
+    Opened<OutputConnection> openOutput(const std::string& device, ChangeSink& changes) override;
+    Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
+
+private:
+    std::vector<std::string> listed(unsigned caps);
+
+    std::shared_ptr<AlsaSession> session_;  // shared with the open connections
+    PortError openError_;                   // why the sequencer did not open
+};
+
+}  // namespace marovane

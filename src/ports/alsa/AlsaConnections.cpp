@@ -1,0 +1,92 @@
+#include "AlsaConnections.h"
+
+#include "EventBytes.h"
+#include "ports/DeviceErrors.h"
+
+#include <cerrno>
+#include <string_view>
+#include <utility>
+
+namespace marovane {
+
+namespace {
+
+bool isInput(const char* direction) { return std::string_view(direction) == "input"; }
+
+snd_seq_addr_t listed(const SequencerClient& client, const std::string& device, const char* direction) {
+    const auto address =
+        client.find(device, isInput(direction) ? SequencerClient::readable : SequencerClient::writable);
+    if (!address) throw noSuchDevice(device, direction);
+    return *address;
+}
+
+}  // namespace
+
+// Watched before subscribed, so that a device that goes in between is seen.
+DeviceLink::DeviceLink(AlsaSession& session, const std::string& device, const char* direction, ChangeSink& changes)
+    : session_(session),
+      device_(device),
+      direction_(direction),
+      watched_(listed(*session.client, device, direction), changes) {
+    session_.reader.watch(watched_);
+    try {
+        snd_seq_t* seq = session_.client->handle();
+        if (isInput(direction))
+            subscription_.emplace(seq, watched_.address(), session_.client->inPort());
+        else
+            subscription_.emplace(seq, session_.client->outPort(), watched_.address());
+    } catch (...) {
+        session_.reader.unwatch(watched_);
+        throw;
+    }
+}
+
+DeviceLink::~DeviceLink() { session_.reader.unwatch(watched_); }
+
+std::optional<PortError> DeviceLink::failure() const {
+    if (watched_.gone()) return deviceGone(device_, direction_);
+    return std::nullopt;
+}
+
+AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const std::string& device, ReceiveSink& sink,
+                     ChangeSink& changes)
+    : session_(std::move(session)), sink_(sink), link_(*session_, device, "input", changes) {
+    session_->reader.addInput(sink_);
+}
+
+AlsaInput::~AlsaInput() { session_->reader.removeInput(sink_); }
+
+AlsaOutput::AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional<std::string>& device,
+                       ChangeSink& changes)
+    : session_(std::move(session)) {
+    if (device) link_.emplace(*session_, *device, "output", changes);
+}
+
+std::optional<PortError> AlsaOutput::failure() { return link_ ? link_->failure() : std::nullopt; }
+
+PortError AlsaOutput::send(const std::vector<unsigned char>& bytes, SendTime due) {
+    snd_seq_event_t event;
+    snd_seq_ev_clear(&event);
+    if (!eventFromBytes(bytes.data(), bytes.size(), event)) {
+        return {ErrorNotDone, "Not sent: the ALSA sequencer has no event for this message."};
+    }
+    snd_seq_ev_set_source(&event, session_->client->outPort().port);
+    snd_seq_ev_set_subs(&event);
+    const int sent = session_->sender.send(event, due);
+    if (sent == -EAGAIN || sent == -ENOMEM) {
+        // Said once; the messages after it are dropped quietly until one goes.
+        if (std::exchange(overloadTold_, true)) {
+            return {ErrorNotDone, "The MIDI message was not sent: the ALSA sequencer is still full."};
+        }
+        return {ErrorSendFailed,
+                "The MIDI output cannot keep up: the ALSA sequencer holds as many messages as it can take, so "
+                "messages are dropped until it has room again."};
+    }
+    if (sent < 0) {
+        return {ErrorSendFailed, std::string("The MIDI message was not sent: ") + snd_strerror(sent) + "."};
+    }
+    overloadTold_ = false;
+    return {};
+}
+
+}  // namespace marovane

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "AlsaSession.h"
+#include "ports/MidiBackend.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace marovane {
+
+// A device a connection uses: found by its listed name, watched for its
+// going, and joined to the client's port by a subscription the program makes
+// and removes again.
+class DeviceLink {
+public:
+    // `direction` is "input" (from the device to "Marovane In") or "output"
+    // (from "Marovane Out" to the device). Throws a PortError when the device
+    // is not listed or cannot be connected.
+    DeviceLink(AlsaSession& session, const std::string& device, const char* direction, ChangeSink& changes);
+    ~DeviceLink();
+    DeviceLink(const DeviceLink&) = delete;
+    DeviceLink& operator=(const DeviceLink&) = delete;
+
+    std::optional<PortError> failure() const;
+
+private:
+    AlsaSession& session_;
+    const std::string device_;
+    const char* direction_;
+    WatchedDevice watched_;
+    std::optional<Subscription> subscription_;
+};
+
+// An input: everything that arrives at the client's "Marovane In" while it
+// is open is its message, including what other programs connected to that
+// port send.
+class AlsaInput final : public InputConnection {
+public:
+    // Throws a PortError when the device cannot be linked.
+    AlsaInput(std::shared_ptr<AlsaSession> session, const std::string& device, ReceiveSink& sink, ChangeSink& changes);
+    ~AlsaInput() override;
+
+    std::optional<PortError> failure() override { return link_.failure(); }
+
+private:
+    std::shared_ptr<AlsaSession> session_;
+    ReceiveSink& sink_;
+    DeviceLink link_;
+};
+
+// An output on the client's "Marovane Out": without a device, the port alone,
+// for other programs to connect to. Messages go to every subscriber of the
+// port.
+class AlsaOutput final : public OutputConnection {
+public:
+    // Throws a PortError when the device cannot be linked.
+    AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional<std::string>& device, ChangeSink& changes);
+
+    std::optional<PortError> failure() override;
+    PortError send(const std::vector<unsigned char>& bytes, SendTime due) override;
+
+private:
+    std::shared_ptr<AlsaSession> session_;
+    std::optional<DeviceLink> link_;
+    bool overloadTold_ = false;
+};
+
+}  // namespace marovane

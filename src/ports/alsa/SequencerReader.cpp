@@ -1,0 +1,106 @@
+#include "SequencerReader.h"
+
+#include "EventBytes.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+
+namespace marovane {
+
+namespace {
+
+// Events read per hold of the lock, so that a flood does not keep the UI
+// thread from closing an input for long.
+constexpr int kBatch = 256;
+
+}  // namespace
+
+SequencerReader::SequencerReader(snd_seq_t* seq, snd_seq_addr_t inPort) : seq_(seq), inPort_(inPort.port) {
+    stopFd_ = eventfd(0, EFD_CLOEXEC);
+    if (stopFd_ < 0) throw PortError{ErrorNoMidiSystem, "The ALSA sequencer's input could not be read."};
+    thread_ = std::thread([this] { run(); });
+}
+
+SequencerReader::~SequencerReader() {
+    const std::uint64_t stop = 1;
+    [[maybe_unused]] const ssize_t written = write(stopFd_, &stop, sizeof stop);  // an eventfd takes it
+    thread_.join();
+    close(stopFd_);
+}
+
+void SequencerReader::addInput(ReceiveSink& sink) {
+    std::lock_guard lock(mutex_);
+    inputs_.push_back(&sink);
+}
+
+void SequencerReader::removeInput(ReceiveSink& sink) {
+    std::lock_guard lock(mutex_);
+    std::erase(inputs_, &sink);
+}
+
+void SequencerReader::watch(WatchedDevice& device) {
+    std::lock_guard lock(mutex_);
+    devices_.push_back(&device);
+}
+
+void SequencerReader::unwatch(WatchedDevice& device) {
+    std::lock_guard lock(mutex_);
+    std::erase(devices_, &device);
+}
+
+void SequencerReader::run() {
+    const int count = snd_seq_poll_descriptors_count(seq_, POLLIN);
+    std::vector<pollfd> fds(static_cast<std::size_t>(count) + 1);
+    snd_seq_poll_descriptors(seq_, fds.data(), static_cast<unsigned>(count), POLLIN);
+    fds.back() = {stopFd_, POLLIN, 0};
+    // Events libasound has already read into its buffer do not wake poll():
+    // after a full batch it only looks at the stop.
+    bool more = false;
+    for (;;) {
+        if (poll(fds.data(), fds.size(), more ? 0 : -1) < 0 && errno != EINTR) return;
+        if (fds.back().revents != 0) return;
+        more = readWaiting();
+    }
+}
+
+bool SequencerReader::readWaiting() {
+    std::lock_guard lock(mutex_);
+    for (int read = 0; read < kBatch; ++read) {
+        snd_seq_event_t* event = nullptr;
+        const int result = snd_seq_event_input(seq_, &event);
+        // -ENOSPC: the kernel's input pool overflowed and dropped what was
+        // waiting; what comes after it is still read.
+        if (result == -ENOSPC) continue;
+        if (result < 0 || !event) return false;  // -EAGAIN: nothing more for now
+        handle(*event);
+    }
+    return true;
+}
+
+void SequencerReader::handle(const snd_seq_event_t& event) {
+    if (event.source.client == SND_SEQ_CLIENT_SYSTEM) {
+        if (event.type == SND_SEQ_EVENT_PORT_EXIT) lose(event.data.addr.client, event.data.addr.port);
+        if (event.type == SND_SEQ_EVENT_CLIENT_EXIT) lose(event.data.addr.client, -1);
+        return;
+    }
+    if (event.dest.port != inPort_) return;
+    unsigned char bytes[3];
+    const std::size_t size = bytesFromEvent(event, bytes);
+    if (size == 0) return;
+    for (ReceiveSink* sink : inputs_) sink->received(bytes, size);
+}
+
+// Port -1: every port of the client.
+void SequencerReader::lose(int client, int port) {
+    for (WatchedDevice* device : devices_) {
+        const bool matches = device->address_.client == client && (port < 0 || device->address_.port == port);
+        if (matches && !device->gone_.exchange(true)) device->changes_.systemChanged();
+    }
+}
+
+}  // namespace marovane

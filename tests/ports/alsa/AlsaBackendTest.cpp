@@ -1,0 +1,263 @@
+#include "ports/DeviceErrors.h"
+#include "ports/MIDIInput.h"
+#include "ports/MIDIOutput.h"
+#include "ports/alsa/AlsaBackend.h"
+#include "ports/alsa/TimedSender.h"
+#include "support/Collectors.h"
+#include "support/ManualUiThread.h"
+#include "support/alsa/SequencerPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <memory>
+#include <thread>
+#include <utility>
+
+namespace marovane {
+namespace {
+
+using testing::Bytes;
+using testing::SequencerPeer;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr char kThrough[] = "Midi Through:Midi Through Port-0";
+constexpr char kOwnIn[] = "Marovane:Marovane In";
+constexpr char kOwnOut[] = "Marovane:Marovane Out";
+
+// Every channel message family, on several channels, bends at both ends.
+const std::vector<Bytes> kFamilies{
+    {0x90, 60, 100},  {0x93, 60, 0} /* stays a note-on */,
+    {0x81, 60, 64},   {0xA2, 61, 30},
+    {0xB4, 7, 99},    {0xC5, 5},
+    {0xD6, 70},       {0xE7, 0, 64},
+    {0xE8, 127, 127}, {0xEF, 0, 0},
+};
+
+using Errors = std::vector<std::pair<std::int16_t, std::string>>;
+
+template <class Port>
+void choose(Port& port, const std::string& device, Errors& errors) {
+    port.onError = [&errors](std::int16_t code, const std::string& text) { errors.emplace_back(code, text); };
+    for (std::int16_t id = 0; id < port.DeviceCount(); ++id) {
+        port.setDeviceID(id);
+        if (port.ProductName() == device) break;
+    }
+    port.setAction(ActionOpen);
+}
+
+class AlsaBackendTest : public ::testing::Test {
+protected:
+    // In this order so that the back end, whose thread calls the sinks, goes first.
+    testing::Collector received_;
+    testing::Changes changes_;
+    SequencerPeer peer_{"Peer"};
+    AlsaBackend backend_;
+};
+
+TEST_F(AlsaBackendTest, ListsOtherClientsPortsButNeverItsOwnOrTheSystems) {
+    auto input = backend_.openInput(peer_.keys(), received_, changes_);
+    auto output = backend_.openVirtualOutput(changes_);
+    ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
+
+    EXPECT_EQ(backend_.inputDevices(), (std::vector<std::string>{kThrough, peer_.keys()}));
+    EXPECT_EQ(backend_.outputDevices(), (std::vector<std::string>{kThrough, peer_.synth()}));
+    EXPECT_EQ(backend_.virtualOutputName(), "Marovane Out");
+    EXPECT_EQ(backend_.openInput("Gone:away", received_, changes_).error.text, noSuchDevice("Gone:away", "input").text);
+    EXPECT_EQ(backend_.openOutput(kOwnOut, changes_).error.code, ErrorNoSuchDevice);
+}
+
+TEST_F(AlsaBackendTest, ADeviceIsASubscriptionOfTheProgramsWhileItIsOpen) {
+    auto input = backend_.openInput(peer_.keys(), received_, changes_);
+    auto output = backend_.openOutput(peer_.synth(), changes_);
+    ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
+    EXPECT_TRUE(peer_.connected(peer_.keys(), kOwnIn));
+    EXPECT_TRUE(peer_.connected(kOwnOut, peer_.synth()));
+
+    input.connection.reset();
+    output = backend_.openVirtualOutput(changes_);
+
+    EXPECT_FALSE(peer_.connected(peer_.keys(), kOwnIn));
+    EXPECT_FALSE(peer_.connected(kOwnOut, peer_.synth()));
+}
+
+// The ports outlive their components' closing, so a connection a user made
+// with aconnect holds; so does one the program would have made itself.
+TEST_F(AlsaBackendTest, SubscriptionsOthersMadeSurviveClosingAndReopening) {
+    auto input = backend_.openInput(kThrough, received_, changes_);
+    auto output = backend_.openVirtualOutput(changes_);
+    peer_.connect(peer_.keys(), kOwnIn);
+    peer_.connect(kOwnOut, peer_.synth());
+
+    input.connection.reset();
+    output = backend_.openOutput(peer_.synth(), changes_);
+    output.connection.reset();
+    input = backend_.openInput(kThrough, received_, changes_);
+    output = backend_.openVirtualOutput(changes_);
+    ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
+
+    EXPECT_TRUE(peer_.connected(peer_.keys(), kOwnIn));
+    EXPECT_TRUE(peer_.connected(kOwnOut, peer_.synth()));
+    peer_.play({{0x90, 1, 2}});
+    EXPECT_EQ(output.connection->send({0x91, 3, 4}, {}).code, 0);
+    EXPECT_EQ(received_.waitFor(1), (std::vector<Bytes>{{0x90, 1, 2}}));
+    EXPECT_EQ(peer_.bytesHeard(1), (std::vector<Bytes>{{0x91, 3, 4}}));
+}
+
+// System exclusive, clock and active sensing are not taken in.
+TEST_F(AlsaBackendTest, EveryFamilyPassesUnchangedBothWays) {
+    auto input = backend_.openInput(peer_.keys(), received_, changes_);
+    auto output = backend_.openOutput(peer_.synth(), changes_);
+    ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
+    std::vector<Bytes> played{{0xF0, 0x7D, 1, 2, 0xF7}, {0xF8}, {0xFE}};
+    played.insert(played.end(), kFamilies.begin(), kFamilies.end());
+    played.insert(played.begin() + 6, {{0xF8}, {0xFE}});
+
+    peer_.play(played);
+    for (const Bytes& message : kFamilies) EXPECT_EQ(output.connection->send(message, {}).code, 0);
+
+    EXPECT_EQ(received_.waitFor(kFamilies.size()), kFamilies);
+    EXPECT_EQ(peer_.bytesHeard(kFamilies.size()), kFamilies);
+}
+
+// Played as fast as the sequencer carries it: the keyboard keeps up to 1,500
+// messages on their way, more than a client's default pool (200) holds, so
+// that the program's pools must be sized. Taken in by the input's thread and
+// sent on by the UI thread, as the program's thru does.
+TEST_F(AlsaBackendTest, AFloodIsForwardedWholeAndInOrder) {
+    testing::ManualUiThread ui;
+    MIDIInput input(backend_, ui);
+    MIDIOutput output(backend_, ui);
+    Errors errors;
+    choose(input, peer_.keys(), errors);
+    choose(output, peer_.synth(), errors);
+    input.setAction(ActionStart);
+    std::size_t forwarded = 0;
+    input.onMessage = [&] {
+        for (; input.MessageCount() > 0; ++forwarded, input.setAction(ActionNext)) {
+            output.send(input.Message(), input.Data1(), input.Data2());
+        }
+    };
+    const auto flood = testing::numberedMessages(10000);
+
+    std::thread keyboard([&] { peer_.play(flood, 1500); });
+    while (forwarded < flood.size() && ui.waitForTask(10s)) ui.runPending();
+    keyboard.join();
+
+    EXPECT_TRUE(testing::sameMessages(peer_.bytesHeard(flood.size()), flood));
+    EXPECT_EQ(errors, Errors{});
+}
+
+// Its port going, or its whole client, closes the ports it feeds, and is
+// said once though the sequencer announces each port and then the client.
+TEST_F(AlsaBackendTest, ADeviceThatGoesIsReportedOnceOnThePortItFeeds) {
+    for (const bool wholeClient : {false, true}) {
+        SCOPED_TRACE(wholeClient ? "client quits" : "ports go");
+        auto leaving = std::make_unique<SequencerPeer>("Leaving");
+        testing::ManualUiThread ui;
+        MIDIInput input(backend_, ui);
+        MIDIOutput output(backend_, ui);
+        Errors inputErrors, outputErrors;
+        choose(input, "Leaving:keys", inputErrors);
+        choose(output, "Leaving:synth", outputErrors);
+        ASSERT_EQ(input.State() + output.State(), 2 * StateOpen);
+
+        if (wholeClient)
+            leaving.reset();
+        else
+            leaving->removePorts();
+        while ((inputErrors.empty() || outputErrors.empty()) && ui.waitForTask(5s)) ui.runPending();
+        std::this_thread::sleep_for(200ms);  // the rest of the announcements
+        ui.runPending();
+
+        const PortError keysGone = deviceGone("Leaving:keys", "input");
+        const PortError synthGone = deviceGone("Leaving:synth", "output");
+        EXPECT_EQ(inputErrors, (Errors{{keysGone.code, keysGone.text}}));
+        EXPECT_EQ(outputErrors, (Errors{{synthGone.code, synthGone.text}}));
+        EXPECT_EQ(input.State() + output.State(), 2 * StateClosed);
+    }
+}
+
+// Times as the synthesiser's queue stamps them on arrival. The tolerance is
+// wide, for an emulated machine: it tells a message scheduled from one sent
+// at once, not how precise the timer is.
+constexpr auto kTolerance = 20ms;
+
+TEST_F(AlsaBackendTest, ScheduledMessagesSoundAtTheirTimePlusTheLatency) {
+    auto output = backend_.openOutput(peer_.synth(), changes_);
+    ASSERT_TRUE(output.connection) << output.error.text;
+    const auto near = [&](Clock::time_point at, Clock::time_point expected) {
+        return at > expected - kTolerance && at < expected + kTolerance;
+    };
+
+    const auto due = Clock::now() + 150ms;
+    ASSERT_EQ(output.connection->send({0x90, 60, 100}, due).code, 0);
+    ASSERT_EQ(output.connection->send({0x90, 60, 0}, {}).code, 0);  // never before the one sent earlier
+    const auto scheduled = peer_.waitFor(2);
+    ASSERT_EQ(scheduled.size(), 2u);
+    EXPECT_TRUE(near(scheduled[0].at, due + TimedSender::latency));
+    EXPECT_TRUE(near(scheduled[1].at, due + TimedSender::latency));
+    EXPECT_LE(scheduled[0].at, scheduled[1].at);
+    EXPECT_EQ(scheduled[1].bytes, (Bytes{0x90, 60, 0}));
+
+    const auto sentLate = Clock::now();
+    ASSERT_EQ(output.connection->send({0x90, 62, 100}, sentLate - 50ms).code, 0);  // its time has passed
+    const auto late = peer_.waitFor(3);
+    ASSERT_EQ(late.size(), 3u);
+    EXPECT_TRUE(near(late[2].at, sentLate));
+}
+
+// A running queue wakes the kernel every millisecond: the back end's runs
+// only from a scheduled message until two seconds after the last, and plays
+// on time when it is set going again.
+TEST_F(AlsaBackendTest, TheQueueRunsOnlyWhileItHasSomethingToPlay) {
+    auto output = backend_.openOutput(peer_.synth(), changes_);
+    ASSERT_TRUE(output.connection) << output.error.text;
+    ASSERT_EQ(output.connection->send({0x90, 60, 100}, {}).code, 0);
+    EXPECT_FALSE(peer_.queueRuns("Marovane"));
+
+    ASSERT_EQ(output.connection->send({0x90, 60, 0}, Clock::now()).code, 0);
+    EXPECT_TRUE(peer_.queueRuns("Marovane"));
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_FALSE(peer_.queueRuns("Marovane"));
+
+    const auto due = Clock::now() + 100ms;
+    ASSERT_EQ(output.connection->send({0x90, 62, 100}, due).code, 0);
+    const auto heard = peer_.waitFor(3);
+    ASSERT_EQ(heard.size(), 3u);
+    EXPECT_GT(heard[2].at, due + TimedSender::latency - kTolerance);
+    EXPECT_LT(heard[2].at, due + TimedSender::latency + kTolerance);
+}
+
+// Messages scheduled far ahead fill the client's output pool; sending never
+// waits for room: the first refusal is an error, the next ones are skipped.
+TEST_F(AlsaBackendTest, AFullOutputIsSaidOnceThenSkipped) {
+    auto output = backend_.openOutput(peer_.synth(), changes_);
+    ASSERT_TRUE(output.connection) << output.error.text;
+    const auto later = Clock::now() + 60s;
+    std::vector<std::int16_t> refused;
+    for (int sent = 0; sent < 2100; ++sent) {
+        const auto error = output.connection->send({0x90, 60, 1}, later);
+        if (error.code != 0) refused.push_back(error.code);
+    }
+    refused.push_back(output.connection->send({0x90, 60, 0}, {}).code);  // after them, so waits too
+
+    ASSERT_GE(refused.size(), 2u);
+    EXPECT_EQ(refused.front(), ErrorSendFailed);
+    EXPECT_EQ(std::count(refused.begin(), refused.end(), ErrorNotDone), refused.size() - 1);
+}
+
+}  // namespace
+}  // namespace marovane
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!marovane::AlsaBackend().available()) {
+        std::cerr << "No ALSA sequencer here: these tests run in the virtual machine of tests/support/alsa-vm.\n";
+        return 77;
+    }
+    return RUN_ALL_TESTS();
+}
