@@ -154,7 +154,7 @@ TEST_F(frmMainTest, ReceivedMessagesAreForwardedAndShownWhateverThruShows) {
     EXPECT_FALSE(window->mnuMidiThru->isChecked());
     midi.receive({0x90, 60, 100});
     midi.receive({0xC0, 7});
-    QTRY_COMPARE(midi.sentBytes().size(), 2u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return midi.sentBytes().size() == 2; }));
     EXPECT_EQ(midi.sentBytes(), (Bytes{{0x90, 60, 100}, {0xC0, 7}}));
     EXPECT_EQ(midi.dueTimes(), (std::vector<SendTime>(2)));  // as soon as possible
     EXPECT_EQ(texts({window->message, window->data1, window->data2}), (std::vector<std::string>{"192", "7", "0"}));
@@ -169,7 +169,7 @@ TEST_F(frmMainTest, ArpegiateClickPlaysOnTheVirtualOutput) {
     EXPECT_TRUE(window->arptimer.Enabled());
 
     // Driven by the real timer: wait for the first two steps, then stop.
-    QTRY_VERIFY_WITH_TIMEOUT(midi.sentBytes().size() >= 4, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return midi.sentBytes().size() >= 4; }));
     window->performance.StopPerformance();
     const Bytes sent = midi.sentBytes();
     EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 4),
