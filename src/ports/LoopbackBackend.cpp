@@ -57,7 +57,7 @@ public:
 
     std::optional<PortError> failure() override { return Link::failure(); }
 
-    PortError send(const std::vector<unsigned char>& bytes) override {
+    PortError send(const std::vector<unsigned char>& bytes, SendTime) override {
         std::lock_guard lock(owner_.mutex_);
         if (owner_.failSend.code != 0) return owner_.failSend;
         owner_.sent_.push_back({device_, bytes});

@@ -90,7 +90,7 @@ void MIDIOutput::put(const ShortMessage& message) {
         raiseError(ErrorNotDone, "Not sent: " + why + ".");
         return;
     }
-    const PortError error = connection_->send(*bytes);
+    const PortError error = connection_->send(*bytes, {});
     if (error.code != 0) {
         // A send that failed because the connection did is that failure,
         // which is reported once, not once per message.

@@ -2,6 +2,7 @@
 
 #include "PortCodes.h"
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -43,8 +44,10 @@ class InputConnection : public Connection {};
 
 class OutputConnection : public Connection {
 public:
+    // When a message is meant to sound; empty for as soon as possible.
+    using SendTime = std::optional<std::chrono::steady_clock::time_point>;
     // Puts one complete message on the wire; an empty result means it left.
-    virtual PortError send(const std::vector<unsigned char>& bytes) = 0;
+    virtual PortError send(const std::vector<unsigned char>& bytes, SendTime due) = 0;
 };
 
 template <class Kind>

@@ -233,7 +233,7 @@ public:
 
     std::optional<PortError> failure() override { return Watched::failure("output"); }
 
-    PortError send(const std::vector<unsigned char>& bytes) override {
+    PortError send(const std::vector<unsigned char>& bytes, SendTime) override {
         // Also keeps RtMidi from waiting forever for room in its buffer
         // that a server which is gone, or stands still, never makes.
         if (pace_) {

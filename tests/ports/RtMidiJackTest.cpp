@@ -160,7 +160,7 @@ TEST_F(RtMidiJackTest, VirtualOutputReachesAPeerThatConnectsToIt) {
     letJackCatchUp();
 
     for (const Bytes& message : {kNoteOn, kProgramChange, kTuneRequest})
-        EXPECT_EQ(output.connection->send(message).code, 0);
+        EXPECT_EQ(output.connection->send(message, {}).code, 0);
 
     EXPECT_EQ(heard.waitFor(3), (std::vector<Bytes>{kNoteOn, kProgramChange, kTuneRequest}));
 }
@@ -170,7 +170,7 @@ TEST_F(RtMidiJackTest, OutputOpensAPeerByItsListedName) {
     ASSERT_TRUE(output.connection) << output.error.text;
 
     for (const Bytes& message : {kNoteOn, kProgramChange, kTuneRequest})
-        EXPECT_EQ(output.connection->send(message).code, 0);
+        EXPECT_EQ(output.connection->send(message, {}).code, 0);
 
     EXPECT_EQ(heard_.waitFor(3), (std::vector<Bytes>{kNoteOn, kProgramChange, kTuneRequest}));
 }
@@ -204,7 +204,7 @@ TEST_F(RtMidiJackTest, OutputPassesFloodsOnWhole) {
     constexpr std::size_t perRound = 10000;
     for (std::size_t round = 0; round < rounds; ++round) {
         for (const Bytes& message : testing::numberedMessages(perRound, round * perRound)) {
-            ASSERT_EQ(output.connection->send(message).code, 0);
+            ASSERT_EQ(output.connection->send(message, {}).code, 0);
         }
         letJackCatchUp();
     }
