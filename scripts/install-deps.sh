@@ -12,6 +12,7 @@ packages=(
 if [ "${1:-}" = test ]; then
   packages+=(
     libgtest-dev jackd2
+    pipewire pipewire-bin pipewire-jack  # the JACK tests' second server
     clang libclang-rt-14-dev  # the pattern reader's fuzz test (libFuzzer)
   )
 fi
