@@ -96,7 +96,8 @@ void JackClient::setCallbacks() {
 
 int JackClient::process(jack_nframes_t frames, void* self) {
     auto& client = *static_cast<JackClient*>(self);
-    client.cycles_.fetch_add(1, std::memory_order_relaxed);
+    // The only writer: a plain increment, without a locked instruction.
+    client.cycles_.store(client.cycles_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     bool wake = takeIncoming(jack_port_get_buffer(client.input_, frames), *client.incoming_);
     if (writeOutgoing(client.client_, frames, jack_port_get_buffer(client.output_, frames), *client.outgoing_)) {
         // Pairs with the fence in unlink(): either this cycle sees a release

@@ -72,6 +72,8 @@ bool takeIncoming(void* portBuffer, IncomingRing& ring) {
 // before the cycle's start some 2^31 frames away.
 bool writeOutgoing(jack_client_t* client, jack_nframes_t frames, void* portBuffer, OutgoingRing& ring) {
     jack_midi_clear_buffer(portBuffer);
+    // Idle cycles ask nothing more of JACK: some clocks cost a system call.
+    if (!ring.front()) return false;
     const std::size_t room = jack_midi_max_event_size(portBuffer);
     std::size_t budget = room > kBufferReserve ? room - kBufferReserve : 0;
     jack_nframes_t cycleStart = 0;
