@@ -58,7 +58,9 @@ TEST(JackServerLossTest, IsToldOnceAndTheServerIsFoundAgain) {
     // server does to see whether it runs).
     peer.reset();
     EXPECT_TRUE(backend.inputDevices().empty());
-    EXPECT_EQ(backend.openVirtualOutput(outputChanges).error.code, ErrorNoMidiSystem);
+    const auto noServer = backend.openVirtualOutput(outputChanges).error;
+    EXPECT_EQ(noServer.code, ErrorNoMidiSystem);
+    EXPECT_EQ(noServer.text, "No MIDI system: no JACK server is running.");
     ASSERT_TRUE(testing::JackServer::restart());
     peer = std::make_unique<testing::JackPeer>("PeerAgain");
     ASSERT_EQ(backend.inputDevices(), std::vector<std::string>{peer->keys()});
