@@ -7,7 +7,6 @@
 #include <semaphore.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
