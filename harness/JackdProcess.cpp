@@ -1,9 +1,9 @@
 #include "JackdProcess.h"
 
+#include "ChildProcess.h"
+
 #include <jack/jack.h>
 
-#include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
@@ -25,35 +25,12 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kStartTimeout = 10s;
-constexpr auto kStopTimeout = 10s;
 constexpr auto kPollInterval = 100ms;
 
-// Starts jackd with its output going to the log; -1 when it cannot.
 // -S (synchronous) matters: without it MIDI between clients gets lost on a
 // loaded machine.
 pid_t spawnJackd(const std::string& name, const std::string& log) {
-    const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (logFd < 0) return -1;
-    const std::vector<std::string> args = {"jackd", "-n", name, "-r", "-S", "-d", "dummy", "-r", "48000", "-p", "64"};
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(logFd, STDOUT_FILENO);
-        dup2(logFd, STDERR_FILENO);
-        // jackd ends with its owner, even one that is killed.
-        prctl(PR_SET_PDEATHSIG, SIGINT);
-        if (getppid() != parent) _exit(1);
-        execvp("jackd", argv.data());
-        const char failed[] = "marovane: could not run jackd\n";
-        (void)!write(STDERR_FILENO, failed, sizeof failed - 1);
-        _exit(127);
-    }
-    close(logFd);
-    return pid;
+    return spawnLogged({"jackd", "-n", name, "-r", "-S", "-d", "dummy", "-r", "48000", "-p", "64"}, log);
 }
 
 // Asked of libjack directly: RtMidi 5 leaks a buffer for each JACK output
@@ -63,25 +40,6 @@ bool acceptsClients() {
     if (!probe) return false;
     jack_client_close(probe);
     return true;
-}
-
-std::string describe(int status) {
-    if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
-    if (WIFSIGNALED(status)) return "was killed by signal " + std::to_string(WTERMSIG(status));
-    return "ended";
-}
-
-// Returns whether jackd ended on its own with status 0.
-bool interrupt(pid_t pid) {
-    kill(pid, SIGINT);
-    int status = 0;
-    for (const auto deadline = Clock::now() + kStopTimeout; Clock::now() < deadline;) {
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        std::this_thread::sleep_for(kPollInterval);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return false;
 }
 
 // Starts jackd as `name` and makes it the server clients use. Returns its pid,

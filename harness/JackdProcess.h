@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ServerProcess.h"
+
 #include <sys/types.h>
 #include <string>
 
@@ -15,32 +17,32 @@ namespace marovane::harness {
 // not end cleanly keeps its entry. So every client must be closed before
 // stop(), and the constructor first frees the entries that dead processes
 // left under the same prefix.
-class JackdProcess {
+class JackdProcess : public ServerProcess {
 public:
     explicit JackdProcess(const std::string& prefix);
-    ~JackdProcess();
+    ~JackdProcess() override;
     JackdProcess(const JackdProcess&) = delete;
     JackdProcess& operator=(const JackdProcess&) = delete;
 
     // Why no server runs, or empty while one does.
-    const std::string& failure() const { return failure_; }
+    const std::string& failure() const override { return failure_; }
     const std::string& name() const { return name_; }
     // jackd's output; removed when the server stopped cleanly.
-    const std::string& log() const { return log_; }
+    const std::string& log() const override { return log_; }
 
     // Stops the server; returns whether its registry entry is free again.
-    bool stop();
+    bool stop() override;
 
     // Kills the server at once (SIGKILL), as a crash would; stop() still
     // frees its registry entry.
-    void kill();
+    void kill() override;
     // Starts it again under its name after kill(); false when it does not
     // accept clients.
-    bool restart();
+    bool restart() override;
     // Stops the server where it stands (SIGSTOP), as a hung server would,
     // and lets it go on (SIGCONT).
-    void suspend();
-    void resume();
+    void suspend() override;
+    void resume() override;
 
 private:
     std::string prefix_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "harness/JackdProcess.h"
+#include "harness/ServerProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,10 @@
 
 namespace marovane::testing {
 
-// A jackd of the test run's own (see JackdProcess), started before the first
-// test and stopped after the last. Every JACK client must be closed before
-// TearDown.
+// A JACK server of the test run's own, started before the first test and
+// stopped after the last: jackd (see JackdProcess), or PipeWire (see
+// PipeWireProcess) when the run uses PipeWire's libjack (under `pw-jack`).
+// Every JACK client must be closed before TearDown.
 class JackServer : public ::testing::Environment {
 public:
     void SetUp() override;
@@ -22,6 +23,8 @@ public:
     // The exit status of a run: 77 (skipped, for CTest) when every test
     // passed only because no server could start, so that CI shows a skip.
     static int exitStatus(int testsResult) { return testsResult == 0 && !unavailable_.empty() ? 77 : testsResult; }
+    // Whether the server is PipeWire's.
+    static bool pipeWire();
 
     // Kills the running server at once (SIGKILL), as a crash would.
     static void kill();
@@ -34,7 +37,7 @@ public:
 
 private:
     static inline std::string unavailable_ = "The JACK test server was not set up.";
-    static inline std::unique_ptr<harness::JackdProcess> server_;
+    static inline std::unique_ptr<harness::ServerProcess> server_;
 };
 
 }  // namespace marovane::testing

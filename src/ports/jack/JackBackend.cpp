@@ -1,0 +1,81 @@
+#include "JackBackend.h"
+
+#include "JackClient.h"
+#include "JackConnections.h"
+#include "ports/LibraryMessages.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace marovane {
+
+namespace {
+
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+PortError noSuchDevice(const std::string& device, const char* direction) {
+    return {ErrorNoSuchDevice, std::string("The MIDI ") + direction + " device \"" + device + "\" is no longer there."};
+}
+
+}  // namespace
+
+JackBackend::JackBackend() {
+    jack_set_error_function(&reportLibraryMessage);
+    jack_set_info_function(&reportLibraryMessage);
+}
+
+JackBackend::~JackBackend() = default;
+
+std::shared_ptr<JackClient> JackBackend::client(PortError& why) {
+    if (client_ && client_->gone()) {
+        client_->close();
+        client_.reset();
+    }
+    if (!client_) client_ = JackClient::open(why);
+    return client_;
+}
+
+// Never throws: a listing that fails lists nothing.
+std::vector<std::string> JackBackend::listed(unsigned long flags) {
+    try {
+        PortError why;
+        const auto jack = client(why);
+        return jack ? jack->otherPorts(flags) : std::vector<std::string>{};
+    } catch (...) {
+        return {};
+    }
+}
+
+std::vector<std::string> JackBackend::inputDevices() { return listed(JackPortIsOutput); }
+std::vector<std::string> JackBackend::outputDevices() { return listed(JackPortIsInput); }
+std::string JackBackend::virtualOutputName() { return "Marovane Out"; }
+
+// A device is opened by the name listed now: the listing the user chose from
+// may be out of date, and the program's own ports are never listed, so that
+// a thru cannot feed back into itself.
+Opened<InputConnection> JackBackend::openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) {
+    PortError why;
+    const auto jack = client(why);
+    if (!jack) return {nullptr, why};
+    if (!contains(jack->otherPorts(JackPortIsOutput), device)) return {nullptr, noSuchDevice(device, "input")};
+    return openJackInput(jack, device, sink, changes);
+}
+
+Opened<OutputConnection> JackBackend::openOutput(const std::string& device, ChangeSink& changes) {
+    PortError why;
+    const auto jack = client(why);
+    if (!jack) return {nullptr, why};
+    if (!contains(jack->otherPorts(JackPortIsInput), device)) return {nullptr, noSuchDevice(device, "output")};
+    return openJackOutput(jack, device, changes);
+}
+
+Opened<OutputConnection> JackBackend::openVirtualOutput(ChangeSink& changes) {
+    PortError why;
+    const auto jack = client(why);
+    if (!jack) return {nullptr, why};
+    return openJackOutput(jack, std::nullopt, changes);
+}
+
+}  // namespace marovane

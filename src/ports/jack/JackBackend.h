@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ports/MidiBackend.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace marovane {
+
+class JackClient;
+
+// The MIDI system as a JACK client of the program's own, written on libjack:
+// one client "Marovane" whose ports "Marovane In" and "Marovane Out" are made
+// at the first use and kept until the back end goes, so that connections
+// others made to them survive the program's closing and reopening of its
+// own. Opening a connection connects a device to those ports; closing it
+// removes only what the program connected.
+//
+// Incoming messages reach the input sinks on a thread of the back end's own,
+// never on JACK's real-time thread (see JackClient). Messages sent with a due
+// time are placed on the frame of that time, one period later.
+//
+// Until a server is found, every use looks again; after the server went
+// away, the next use lets go of the old client and makes a new one.
+//
+// Use from one thread; only the sinks are called on other threads.
+class JackBackend : public MidiBackend {
+public:
+    JackBackend();
+    ~JackBackend() override;
+
+    std::vector<std::string> inputDevices() override;
+    std::vector<std::string> outputDevices() override;
+    std::string virtualOutputName() override;
+
+    Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) override;
+    Opened<OutputConnection> openOutput(const std::string& device, ChangeSink& changes) override;
+    Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
+
+private:
+    // The client, made when needed; null with the reason in `why` when no
+    // server takes it.
+    std::shared_ptr<JackClient> client(PortError& why);
+    std::vector<std::string> listed(unsigned long flags);
+
+    std::shared_ptr<JackClient> client_;
+};
+
+}  // namespace marovane

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "JackCycle.h"
+#include "ports/MidiBackend.h"
+
+#include <jack/jack.h>
+#include <semaphore.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace marovane {
+
+// The program's one JACK client, "Marovane", with its ports "Marovane In" and
+// "Marovane Out". It lives until the back end goes or its server is lost, so
+// that the ports, and the connections others made to them, outlive the
+// program's own connections.
+//
+// Threads: the UI thread calls everything public. JACK's real-time thread
+// runs the process cycle, which only moves messages through the two rings;
+// JACK's other callbacks only set flags. Both wake the relay, a thread of the
+// client's own, through a semaphore (sem_post neither blocks nor allocates):
+// it hands incoming messages to the input sinks and news of the system to the
+// change sinks (both may lock), and removes connections once the messages
+// sent before their closing have been written.
+class JackClient {
+public:
+    // Null, with the reason in `why`, when no JACK server takes the client.
+    static std::shared_ptr<JackClient> open(PortError& why);
+    ~JackClient();
+    JackClient(const JackClient&) = delete;
+    JackClient& operator=(const JackClient&) = delete;
+
+    // Whether the server went away; from then on nothing reaches libjack but
+    // close().
+    bool gone() const { return gone_; }
+    // Lets go of the client of a lost server.
+    void close();
+
+    // Other clients' MIDI ports with all of `flags` (JackPortIsOutput: those
+    // that can be read from).
+    std::vector<std::string> otherPorts(unsigned long flags);
+    // The full names of the program's ports.
+    const std::string& inputName() const { return inputName_; }
+    const std::string& outputName() const { return outputName_; }
+
+    // Connects two ports and keeps count of the program's users of the
+    // connection; a connection that was there already is left to whoever
+    // made it.
+    PortError link(const std::string& source, const std::string& destination);
+    // When its last user goes, removes a connection the program made: an
+    // output's once the messages sent until now have been written.
+    void unlinkInput(const std::string& source);
+    void unlinkOutput(const std::string& destination);
+
+    void addSink(ReceiveSink& sink);
+    void removeSink(ReceiveSink& sink);  // once it returns, the sink is not called again
+    void addChanges(ChangeSink& changes);
+    void removeChanges(ChangeSink& changes);
+
+    // Queues a message for the output port; false when the ring is full.
+    bool queue(const std::vector<unsigned char>& bytes, SendTime due);
+    std::size_t waiting() const { return outgoing_->size(); }
+    // Process cycles run so far.
+    std::uint64_t cycles() const { return cycles_.load(std::memory_order_relaxed); }
+
+    // Why a connection to `device` (null for the program's own port) no
+    // longer works. The server's loss goes to the first to ask with its
+    // code, to the others with code 0.
+    std::optional<PortError> failure(const std::string* device, const char* direction);
+
+private:
+    struct Link {
+        int users = 0;
+        bool made = false;                          // by the program, so it is the program's to remove
+        std::optional<std::uint64_t> releaseAfter;  // outgoing messages to be written first
+    };
+    using LinkKey = std::pair<std::string, std::string>;
+
+    explicit JackClient(jack_client_t* client);
+    bool start(PortError& why);
+    void setCallbacks();
+    static int process(jack_nframes_t frames, void* self);
+    void wake() { sem_post(&wake_); }
+    void noteChange();
+    void noteLoss();
+    void relay();
+    void unlink(const LinkKey& key, std::uint64_t after);
+    void releaseDue();  // with linksMutex_ held
+    void stopRelay();
+
+    jack_client_t* client_;
+    jack_port_t* input_ = nullptr;
+    jack_port_t* output_ = nullptr;
+    std::string inputName_;
+    std::string outputName_;
+    std::unique_ptr<IncomingRing> incoming_ = std::make_unique<IncomingRing>();
+    std::unique_ptr<OutgoingRing> outgoing_ = std::make_unique<OutgoingRing>();
+    std::atomic<std::uint64_t> cycles_{0};
+    std::atomic<bool> gone_{false};
+    std::atomic<bool> lossTold_{false};
+    std::atomic<bool> changed_{false};
+    std::atomic<bool> releasesPending_{false};
+    std::atomic<bool> stopping_{false};
+    sem_t wake_;
+
+    std::mutex linksMutex_;
+    std::map<LinkKey, Link> links_;
+    std::mutex sinksMutex_;
+    std::vector<ReceiveSink*> sinks_;
+    std::vector<ChangeSink*> changes_;
+
+    std::thread relay_;
+};
+
+}  // namespace marovane

@@ -1,0 +1,89 @@
+#include "ports/jack/JackBackend.h"
+#include "support/JackPeer.h"
+#include "support/JackPeers.h"
+#include "support/JackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace marovane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Bytes;
+
+bool told(const testing::Changes& changes) {
+    for (int wait = 0; wait < 500 && changes.told() == 0; ++wait) std::this_thread::sleep_for(10ms);
+    return changes.told() > 0;
+}
+
+// The server dies (SIGKILL; jackd2 then calls the client's info-shutdown
+// callback, PipeWire only its shutdown callback): the connections are told,
+// the first to ask says the system stopped and the others say nothing new.
+// Once a server runs again, the next use makes a new client and messages
+// flow, and the connections of the lost one close harmlessly afterwards.
+TEST(JackServerLossTest, IsToldOnceAndTheServerIsFoundAgain) {
+    if (!testing::JackServer::unavailable().empty()) GTEST_SKIP() << testing::JackServer::unavailable();
+    auto peer = std::make_unique<testing::JackPeer>("Peer");
+    testing::Collector received;
+    testing::Changes inputChanges, outputChanges;
+    JackBackend backend;
+    auto input = backend.openInput(peer->keys(), received, inputChanges);
+    auto output = backend.openOutput(peer->synth(), outputChanges);
+    auto own = backend.openVirtualOutput(outputChanges);
+    ASSERT_TRUE(input.connection && output.connection && own.connection);
+
+    testing::JackServer::kill();
+    ASSERT_TRUE(told(inputChanges) && told(outputChanges));
+
+    const auto first = output.connection->failure();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->code, ErrorSystemStopped);
+    EXPECT_EQ(first->text,
+              "The MIDI system has stopped: the JACK server is no longer running, so the MIDI ports are closed. Once "
+              "it runs again, choose the devices in MIDI > Setup.");
+    for (Connection* later : std::vector<Connection*>{input.connection.get(), own.connection.get()}) {
+        const auto failure = later->failure();
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->code, 0);
+    }
+    EXPECT_EQ(output.connection->send({0x90, 60, 100}, {}).code, ErrorSendFailed);
+
+    // The peer, another program really, goes with its server, and the back
+    // end lets go of its client at its next use: libjack frees the clients
+    // of a lost server when the process opens a new one (as the test's
+    // server does to see whether it runs).
+    peer.reset();
+    EXPECT_TRUE(backend.inputDevices().empty());
+    const auto noServer = backend.openVirtualOutput(outputChanges).error;
+    EXPECT_EQ(noServer.code, ErrorNoMidiSystem);
+    EXPECT_EQ(noServer.text, "No MIDI system: no JACK server is running.");
+    ASSERT_TRUE(testing::JackServer::restart());
+    peer = std::make_unique<testing::JackPeer>("PeerAgain");
+    ASSERT_EQ(backend.inputDevices(), std::vector<std::string>{peer->keys()});
+    testing::Changes changes;
+    auto inputAgain = backend.openInput(peer->keys(), received, changes);
+    auto outputAgain = backend.openOutput(peer->synth(), changes);
+    ASSERT_TRUE(inputAgain.connection && outputAgain.connection);
+    ASSERT_TRUE(testing::eventually([&] {
+        return peer->connected(peer->keys(), "Marovane:Marovane In") &&
+               peer->connected("Marovane:Marovane Out", peer->synth());
+    }));
+    input.connection.reset();
+    output.connection.reset();
+    own.connection.reset();
+
+    const Bytes note{0x90, 64, 90};
+    peer->play({note});
+    EXPECT_EQ(received.waitFor(1), std::vector<Bytes>{note});
+    EXPECT_EQ(outputAgain.connection->send(note, {}).code, 0);
+    EXPECT_EQ(peer->heardBytes(1), std::vector<Bytes>{note});
+    inputAgain.connection.reset();
+    outputAgain.connection.reset();
+}
+
+}  // namespace
+}  // namespace marovane

@@ -1,0 +1,9 @@
+#include "support/JackServer.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new marovane::testing::JackServer);
+    return marovane::testing::JackServer::exitStatus(RUN_ALL_TESTS());
+}

@@ -1,0 +1,114 @@
+#include "support/JackPeer.h"
+
+#include <jack/midiport.h>
+
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace marovane::testing {
+
+namespace {
+
+// Well within what any JACK library carries in one cycle.
+constexpr int kPlayedPerCycle = 500;
+
+}  // namespace
+
+JackPeer::JackPeer(const std::string& name) {
+    client_ = jack_client_open(name.c_str(), JackOptions(JackNoStartServer | JackUseExactName), nullptr);
+    if (!client_) throw std::runtime_error("no JACK server took the peer " + name);
+    keys_ = jack_port_register(client_, "keys", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    synth_ = jack_port_register(client_, "synth", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client_, &JackPeer::process, this);
+    if (!keys_ || !synth_ || jack_activate(client_) != 0) {
+        jack_client_close(client_);
+        throw std::runtime_error("the peer " + name + " could not start");
+    }
+}
+
+JackPeer::~JackPeer() { jack_client_close(client_); }
+
+std::string JackPeer::keys() const { return jack_port_name(keys_); }
+std::string JackPeer::synth() const { return jack_port_name(synth_); }
+
+void JackPeer::play(const std::vector<std::vector<unsigned char>>& messages) {
+    for (const auto& bytes : messages) {
+        Message message;
+        message.size = static_cast<std::uint8_t>(bytes.size());
+        std::copy(bytes.begin(), bytes.end(), message.bytes.begin());
+        while (!playing_->push(message)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+int JackPeer::process(jack_nframes_t frames, void* self) {
+    auto& peer = *static_cast<JackPeer*>(self);
+    void* keys = jack_port_get_buffer(peer.keys_, frames);
+    jack_midi_clear_buffer(keys);
+    for (int played = 0; played < kPlayedPerCycle; ++played) {
+        const Message* message = peer.playing_->front();
+        if (!message || jack_midi_event_write(keys, 0, message->bytes.data(), message->size) != 0) break;
+        peer.playing_->pop();
+    }
+    void* synth = jack_port_get_buffer(peer.synth_, frames);
+    jack_nframes_t cycleStart = 0;
+    jack_time_t cycleUs = 0;
+    jack_time_t nextCycleUs = 0;
+    float periodUs = 0;
+    jack_get_cycle_times(peer.client_, &cycleStart, &cycleUs, &nextCycleUs, &periodUs);
+    const std::uint32_t count = jack_midi_get_event_count(synth);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        jack_midi_event_t event;
+        if (jack_midi_event_get(&event, synth, i) != 0) continue;
+        Message message;
+        message.offset = event.time;
+        message.frame = cycleStart + event.time;
+        message.time = jack_frames_to_time(peer.client_, message.frame);
+        message.periodUs = static_cast<float>(nextCycleUs - cycleUs);
+        message.size = static_cast<std::uint8_t>(std::min<std::size_t>(event.size, message.bytes.size()));
+        std::copy_n(event.buffer, message.size, message.bytes.begin());
+        peer.hearing_->push(message);
+    }
+    return 0;
+}
+
+void JackPeer::collect() {
+    while (const Message* message = hearing_->front()) {
+        heard_.push_back({{message->bytes.begin(), message->bytes.begin() + message->size},
+                          message->offset,
+                          message->frame,
+                          message->time,
+                          message->periodUs});
+        hearing_->pop();
+    }
+}
+
+std::vector<Heard> JackPeer::waitFor(std::size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (collect(); heard_.size() < count && std::chrono::steady_clock::now() < deadline; collect()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return heard_;
+}
+
+std::vector<std::vector<unsigned char>> JackPeer::heardBytes(std::size_t count) {
+    std::vector<std::vector<unsigned char>> bytes;
+    for (const Heard& heard : waitFor(count)) bytes.push_back(heard.bytes);
+    return bytes;
+}
+
+bool JackPeer::connected(const std::string& from, const std::string& to) const {
+    const jack_port_t* port = jack_port_by_name(client_, from.c_str());
+    return port && jack_port_connected_to(port, to.c_str());
+}
+
+bool eventually(const std::function<bool()>& holds) {
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+        if (holds()) return true;
+    }
+    return holds();
+}
+
+}  // namespace marovane::testing

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "ports/SpscRing.h"
+
+#include <jack/jack.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace marovane::testing {
+
+// A message as a peer heard it: its bytes, where in its cycle it came, the
+// frame that is (counted since the server started), and that frame's time
+// and the cycle's length on JACK's microsecond clock as the server reckoned
+// them in that cycle. (A server on a busy machine may run its cycles slower
+// than its nominal rate, and reckons with what it measured.)
+struct Heard {
+    std::vector<unsigned char> bytes;
+    jack_nframes_t offset = 0;
+    jack_nframes_t frame = 0;
+    jack_time_t time = 0;
+    double periodUs = 0;
+};
+
+// Another program on the test's server, written on libjack: a keyboard port
+// "keys" that plays what it is given, a few hundred messages a cycle, and a
+// synthesiser port "synth" that hears messages with their frames. Its
+// process cycle only moves messages through rings, like the back end's.
+class JackPeer {
+public:
+    // Throws when no server takes the client.
+    explicit JackPeer(const std::string& name);
+    ~JackPeer();
+    JackPeer(const JackPeer&) = delete;
+    JackPeer& operator=(const JackPeer&) = delete;
+
+    jack_client_t* client() const { return client_; }
+    std::string keys() const;
+    std::string synth() const;
+
+    // Queues short messages to be played; returns at once.
+    void play(const std::vector<std::vector<unsigned char>>& messages);
+    // All heard so far, once `count` have been or after a generous time.
+    std::vector<Heard> waitFor(std::size_t count);
+    std::vector<std::vector<unsigned char>> heardBytes(std::size_t count);
+    // Whether the port `from` is connected to `to`, as this client sees it.
+    bool connected(const std::string& from, const std::string& to) const;
+
+private:
+    struct Message {
+        jack_nframes_t offset = 0;
+        jack_nframes_t frame = 0;
+        jack_time_t time = 0;
+        float periodUs = 0;
+        std::uint8_t size = 0;
+        std::array<unsigned char, 3> bytes{};
+    };
+    using Ring = SpscRing<Message, 65536>;
+
+    static int process(jack_nframes_t frames, void* self);
+    void collect();
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* keys_ = nullptr;
+    jack_port_t* synth_ = nullptr;
+    std::unique_ptr<Ring> playing_ = std::make_unique<Ring>();
+    std::unique_ptr<Ring> hearing_ = std::make_unique<Ring>();
+    std::vector<Heard> heard_;
+};
+
+// Whether `holds` comes true within a few seconds. PipeWire tells other
+// clients of a change, and makes a new connection carry, a little later.
+bool eventually(const std::function<bool()>& holds);
+
+}  // namespace marovane::testing

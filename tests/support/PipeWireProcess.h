@@ -1,0 +1,42 @@
+#pragma once
+
+#include "harness/ServerProcess.h"
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace marovane::testing {
+
+// A PipeWire server of the caller's own, with the configuration beside this
+// file, in a runtime folder of its own that the constructor makes the one
+// this process's clients use (XDG_RUNTIME_DIR). Its JACK clients need
+// PipeWire's libjack (run the program under `pw-jack`); they keep the bytes
+// of every message as sent (no velocity-0 note-on turned into a note-off).
+class PipeWireProcess : public harness::ServerProcess {
+public:
+    PipeWireProcess();
+    ~PipeWireProcess() override;
+    PipeWireProcess(const PipeWireProcess&) = delete;
+    PipeWireProcess& operator=(const PipeWireProcess&) = delete;
+
+    const std::string& failure() const override { return failure_; }
+    const std::string& log() const override { return log_; }
+
+    // Also removes the runtime folder.
+    bool stop() override;
+    void kill() override;
+    bool restart() override;
+    void suspend() override;
+    void resume() override;
+
+private:
+    void start();
+
+    std::string folder_;
+    std::string log_;
+    std::string failure_;
+    pid_t pid_ = -1;
+};
+
+}  // namespace marovane::testing
