@@ -1,4 +1,4 @@
-// The program as `marovane` runs it (runProgram, the RtMidi back end), on the
+// The program as `marovane` runs it (runProgram, the JACK back end), on the
 // benchmark's JACK server and driven as a user would drive it. The benchmark
 // starts it with a scenario and reads the lines it prints:
 //
@@ -15,7 +15,7 @@
 // It runs until it is stopped with SIGTERM, which closes the window.
 
 #include "ports/PortCommands.h"
-#include "ports/rtmidi/RtMidiBackend.h"
+#include "ports/jack/JackBackend.h"
 #include "ui/Application.h"
 #include "ui/Program.h"
 #include "ui/frmMain.h"
@@ -106,7 +106,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     // JACK only: the benchmark's server, also where an ALSA sequencer exists.
-    RtMidiBackend midi({MidiSystem::Jack});
+    JackBackend midi;
     return runProgram(app, midi, [&args](frmMain& window) {
         if (args[0] == "shown") {
             QApplication::instance()->installEventFilter(new FirstExpose(window));

@@ -127,7 +127,7 @@ std::string reportBlock(const RunFigures& run) {
         << " cores, shared with other work. Load average (1, 5, 15 min): " << run.loadAtStart << " at the start, "
         << run.loadAtEnd
         << " at the end; highest 1-minute figure seen during the run: " << text("%.2f", run.highestLoad) << ".\n";
-    out << "- Versions: Qt " << MAROVANE_QT_VERSION << ", RtMidi " << MAROVANE_RTMIDI_VERSION << ", JACK "
+    out << "- Versions: Qt " << MAROVANE_QT_VERSION << ", JACK "
         << jack_get_version_string() << ", " << MAROVANE_COMPILER << ".\n";
     out << text("- JACK: `jackd -r -S -d dummy -r %d -p %d`, one period = %d frames = %.3f ms; ", run.sampleRate,
                 run.periodFrames, run.periodFrames, run.periodFrames * 1000.0 / run.sampleRate)

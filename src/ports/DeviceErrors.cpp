@@ -15,4 +15,11 @@ PortError deviceGone(const std::string& device, const char* direction) {
                 direction + " device, press Ok and press \"go\"."};
 }
 
+PortError jackServerGone() {
+    return {ErrorSystemStopped,
+            "The MIDI system has stopped: the JACK server is no longer running, so the MIDI ports are closed. To "
+            "play on, start the JACK server again, then open MIDI > Setup, choose your devices, press Ok and press "
+            "\"go\"."};
+}
+
 }  // namespace marovane

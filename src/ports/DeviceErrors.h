@@ -13,5 +13,7 @@ namespace marovane {
 PortError noSuchDevice(const std::string& device, const char* direction);
 // The device of an open port went away.
 PortError deviceGone(const std::string& device, const char* direction);
+// The JACK server of the open ports went away.
+PortError jackServerGone();
 
 }  // namespace marovane

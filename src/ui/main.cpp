@@ -1,10 +1,14 @@
 #include "Application.h"
 #include "Program.h"
-#include "ports/rtmidi/RtMidiBackend.h"
+#include "ports/alsa/AlsaBackend.h"
+#include "ports/jack/JackBackend.h"
 
 int main(int argc, char* argv[]) {
     marovane::Application app(argc, argv);
-    // The MIDI system outlives the window, whose ports close into it.
-    marovane::RtMidiBackend midi;
-    return marovane::runProgram(app, midi);
+    // The MIDI system outlives the window, whose ports close into it: the
+    // ALSA sequencer where it opens, as on a desktop, else a JACK server.
+    marovane::AlsaBackend alsa;
+    if (alsa.available()) return marovane::runProgram(app, alsa);
+    marovane::JackBackend jack;
+    return marovane::runProgram(app, jack);
 }

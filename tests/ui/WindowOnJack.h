@@ -2,7 +2,7 @@
 
 #include "ModalDriver.h"
 #include "ports/PortCommands.h"
-#include "ports/rtmidi/RtMidiBackend.h"
+#include "ports/jack/JackBackend.h"
 #include "support/JackPeers.h"
 #include "support/JackServer.h"
 #include "ui/QtUiThread.h"
@@ -119,7 +119,7 @@ protected:
     Collector heard_;
     std::unique_ptr<RtMidiOut> keyboard_;
     std::unique_ptr<RtMidiIn> synth_;
-    RtMidiBackend backend_{{MidiSystem::Jack}};
+    JackBackend backend_;
     QtUiThread ui_;
     std::unique_ptr<frmMain> window_;
     std::vector<Shown> shown_;

@@ -1,5 +1,7 @@
 #include "JackClient.h"
 
+#include "ports/DeviceErrors.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -255,16 +257,12 @@ bool JackClient::queue(const std::vector<unsigned char>& bytes, SendTime due) {
 
 std::optional<PortError> JackClient::failure(const std::string* device, const char* direction) {
     if (gone_) {
-        PortError error{ErrorSystemStopped,
-                        "The MIDI system has stopped: the JACK server is no longer running, so the MIDI ports "
-                        "are closed. Once it runs again, choose the devices in MIDI > Setup."};
+        PortError error = jackServerGone();
         if (lossTold_.exchange(true)) error.code = 0;
         return error;
     }
     if (device && !jack_port_by_name(client_, device->c_str())) {
-        return PortError{ErrorDeviceGone, std::string("The MIDI ") + direction + " device \"" + *device +
-                                              "\" has gone, so the " + direction +
-                                              " is closed. Choose a device in MIDI > Setup."};
+        return deviceGone(*device, direction);
     }
     return std::nullopt;
 }

@@ -1,0 +1,14 @@
+# add_jack_tests(NAME TARGET ARGS...): the test twice, as NAME_jack on a jackd
+# of its own and as NAME_pipewire on a headless PipeWire, which the same
+# binary reaches through PipeWire's libjack (pw-jack). Each runs alone, as
+# its server takes the machine's timing, and reports 77 only when no server
+# can start.
+find_program(PW_JACK pw-jack REQUIRED)
+function(add_jack_tests name target)
+  add_test(NAME ${name}_jack COMMAND ${target} ${ARGN})
+  add_test(NAME ${name}_pipewire COMMAND ${PW_JACK} $<TARGET_FILE:${target}> ${ARGN})
+  set_tests_properties(${name}_jack ${name}_pipewire PROPERTIES RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
+  # PipeWire's libjack never frees the ports of a closed client.
+  set_tests_properties(${name}_pipewire PROPERTIES
+    ENVIRONMENT LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/pipewire-lsan.supp)
+endfunction()
