@@ -62,6 +62,10 @@ AlsaOutput::AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional
     if (device) link_.emplace(*session_, *device, "output", changes);
 }
 
+AlsaOutput::~AlsaOutput() {
+    if (link_) session_->sender.flush();
+}
+
 std::optional<PortError> AlsaOutput::failure() { return link_ ? link_->failure() : std::nullopt; }
 
 PortError AlsaOutput::send(const std::vector<unsigned char>& bytes, SendTime due) {

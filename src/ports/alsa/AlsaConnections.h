@@ -56,6 +56,8 @@ class AlsaOutput final : public OutputConnection {
 public:
     // Throws a PortError when the device cannot be linked.
     AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional<std::string>& device, ChangeSink& changes);
+    // What waits on the queue goes before the device's subscription does.
+    ~AlsaOutput() override;
 
     std::optional<PortError> failure() override;
     PortError send(const std::vector<unsigned char>& bytes, SendTime due) override;

@@ -38,8 +38,7 @@ int TimedSender::send(snd_seq_event_t& event, SendTime due) {
         if (!due) return now;
         return now + std::chrono::duration_cast<std::chrono::nanoseconds>(*due + latency - steadyNow).count();
     };
-    // A running queue holds its stop beside the messages waiting.
-    const bool waiting = snd_seq_queue_status_get_events(status_) > (running() && stopPending_ ? 1 : 0);
+    const bool waiting = waitingEvents() > 0;
     const auto aimed = [&] { return waiting ? std::max(target(), lastNs_) : target(); };
     std::int64_t at = aimed();
     if (!waiting && at <= queueNow()) {
@@ -57,8 +56,37 @@ int TimedSender::send(snd_seq_event_t& event, SendTime due) {
     result = snd_seq_event_output_direct(seq_, &event);
     if (result < 0) return result;
     lastNs_ = at;
+    keepLastScheduled(waitingEvents());
+    scheduled_.push_back(event);
     moveStop(at + kIdleNs);
     return result;
+}
+
+// Counted before the events are taken off the queue: one that leaves in
+// between goes twice rather than never. What the sequencer cannot take is
+// dropped.
+void TimedSender::flush() {
+    Clock::time_point steadyNow;
+    if (scheduled_.empty() || readQueue(steadyNow) < 0) return;
+    keepLastScheduled(waitingEvents());
+    if (scheduled_.empty()) return;
+    snd_seq_remove_events_t* remove;
+    snd_seq_remove_events_alloca(&remove);
+    snd_seq_remove_events_set_queue(remove, queue_);
+    snd_seq_remove_events_set_condition(remove, SND_SEQ_REMOVE_OUTPUT);
+    snd_seq_remove_events(seq_, remove);
+    for (snd_seq_event_t& waiting : scheduled_) {
+        snd_seq_ev_set_direct(&waiting);
+        snd_seq_event_output_direct(seq_, &waiting);
+    }
+    scheduled_.clear();
+    moveStop(queueNow() + kIdleNs);  // the old stop went with the rest
+}
+
+// The queue hands its events on in the order of their times, which is the
+// order they were scheduled in, so those still on it are the last ones.
+void TimedSender::keepLastScheduled(std::size_t count) {
+    while (scheduled_.size() > count) scheduled_.pop_front();
 }
 
 // The queue's time and the steady clock's at one moment map the one onto the
@@ -78,6 +106,12 @@ int TimedSender::readQueue(Clock::time_point& steadyNow) {
 std::int64_t TimedSender::queueNow() const { return nanoseconds(*snd_seq_queue_status_get_real_time(status_)); }
 
 bool TimedSender::running() const { return snd_seq_queue_status_get_status(status_) != 0; }
+
+// A running queue holds its stop beside the messages waiting.
+std::size_t TimedSender::waitingEvents() const {
+    const int events = snd_seq_queue_status_get_events(status_) - (running() && stopPending_ ? 1 : 0);
+    return static_cast<std::size_t>(std::max(events, 0));
+}
 
 // Continued, not started: a start would drop what the queue holds, which a
 // message scheduled just as the queue stopped itself would be.

@@ -5,7 +5,9 @@
 #include <alsa/asoundlib.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 
 namespace marovane {
 
@@ -35,6 +37,11 @@ public:
     // the output pool, or a receiver's input pool, is full).
     int send(snd_seq_event_t& event, SendTime due);
 
+    // Sends at once, in the order sent, what still waits on the queue: for an
+    // output whose subscription goes next, after which the queue would hand
+    // it to nobody, and the endings of the notes it plays with it.
+    void flush();
+
 private:
     using Clock = std::chrono::steady_clock;
 
@@ -44,6 +51,8 @@ private:
     bool running() const;
     int resume(Clock::time_point& steadyNow);
     void moveStop(std::int64_t at);
+    std::size_t waitingEvents() const;
+    void keepLastScheduled(std::size_t count);
 
     snd_seq_t* seq_;
     int queue_;
@@ -52,6 +61,8 @@ private:
     std::int64_t lastNs_ = 0;
     // Whether the queue holds its stop event (while it runs).
     bool stopPending_ = false;
+    // Copies of the last events scheduled, those still waiting among them.
+    std::deque<snd_seq_event_t> scheduled_;
 };
 
 }  // namespace marovane

@@ -210,6 +210,19 @@ TEST_F(AlsaBackendTest, ScheduledMessagesSoundAtTheirTimePlusTheLatency) {
     EXPECT_TRUE(near(late[2].at, sentLate));
 }
 
+// The device's subscription goes with the output: what waits on the queue
+// goes at once before it, or the queue would hand it to nobody.
+TEST_F(AlsaBackendTest, ClosingAnOutputSendsWhatWaitsAtOnce) {
+    auto output = backend_.openOutput(peer_.synth(), changes_);
+    ASSERT_TRUE(output.connection) << output.error.text;
+    ASSERT_EQ(output.connection->send({0x90, 60, 100}, Clock::now() + 30s).code, 0);
+    ASSERT_EQ(output.connection->send({0x90, 60, 0}, {}).code, 0);
+
+    output.connection.reset();
+    EXPECT_EQ(peer_.bytesHeard(2), (std::vector<Bytes>{{0x90, 60, 100}, {0x90, 60, 0}}));
+    EXPECT_FALSE(peer_.connected(kOwnOut, peer_.synth()));
+}
+
 // A running queue wakes the kernel every millisecond: the back end's runs
 // only from a scheduled message until two seconds after the last, and plays
 // on time when it is set going again.

@@ -1,3 +1,4 @@
+#include "ports/DeviceErrors.h"
 #include "ports/jack/JackBackend.h"
 #include "support/JackPeer.h"
 #include "support/JackPeers.h"
@@ -42,9 +43,7 @@ TEST(JackServerLossTest, IsToldOnceAndTheServerIsFoundAgain) {
     const auto first = output.connection->failure();
     ASSERT_TRUE(first);
     EXPECT_EQ(first->code, ErrorSystemStopped);
-    EXPECT_EQ(first->text,
-              "The MIDI system has stopped: the JACK server is no longer running, so the MIDI ports are closed. Once "
-              "it runs again, choose the devices in MIDI > Setup.");
+    EXPECT_EQ(first->text, jackServerGone().text);
     for (Connection* later : std::vector<Connection*>{input.connection.get(), own.connection.get()}) {
         const auto failure = later->failure();
         ASSERT_TRUE(failure);

@@ -15,8 +15,9 @@ function(add_alsa_vm_test name)
   endforeach()
   set(here ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
   add_test(NAME ${name} COMMAND ${here}/run-in-alsa-vm.sh ${here}/run-suites.sh ${suites})
-  # The machine's own time limit ends it before CTest's, with a message.
+  # The machine's own time limit ends it before CTest's, with a message. It
+  # has no display: Qt draws offscreen.
   set_tests_properties(${name} PROPERTIES
     RUN_SERIAL TRUE SKIP_RETURN_CODE 77 TIMEOUT 900
-    ENVIRONMENT "ALSA_VM_CACHE=${MAROVANE_ALSA_VM_CACHE};ALSA_VM_TIMEOUT=600")
+    ENVIRONMENT "ALSA_VM_CACHE=${MAROVANE_ALSA_VM_CACHE};ALSA_VM_TIMEOUT=600;QT_QPA_PLATFORM=offscreen")
 endfunction()

@@ -64,12 +64,14 @@ SequencerPeer::~SequencerPeer() {
     snd_seq_close(seq_);
 }
 
-void SequencerPeer::play(const std::vector<Bytes>& messages, std::size_t ahead) {
+bool SequencerPeer::play(const std::vector<Bytes>& messages, std::size_t ahead) {
     const std::size_t heardBefore = heardCount();
     std::size_t played = 0;
     for (const Bytes& message : messages) {
-        while (ahead > 0 && played - (heardCount() - heardBefore) >= ahead) {
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        for (const auto stalled = Clock::now() + std::chrono::seconds(10);
+             ahead > 0 && played - (heardCount() - heardBefore) >= ahead;
+             std::this_thread::sleep_for(std::chrono::microseconds(100))) {
+            if (Clock::now() > stalled) return false;
         }
         snd_seq_event_t event;
         snd_seq_ev_clear(&event);
@@ -88,6 +90,7 @@ void SequencerPeer::play(const std::vector<Bytes>& messages, std::size_t ahead) 
         check(sent, "play");
         ++played;
     }
+    return true;
 }
 
 std::size_t SequencerPeer::heardCount() {

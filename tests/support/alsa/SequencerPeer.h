@@ -42,7 +42,8 @@ public:
     // "synth": the sequencer drops every event waiting for a client whose
     // input pool overflowed, so a sender that runs further ahead of its
     // receivers than their pools hold loses messages, whatever they do.
-    void play(const std::vector<Bytes>& messages, std::size_t ahead = 0);
+    // False when "synth" heard nothing more for ten seconds while it waited.
+    bool play(const std::vector<Bytes>& messages, std::size_t ahead = 0);
     // Deletes both ports; the client stays.
     void removePorts();
 
@@ -50,6 +51,7 @@ public:
     // all heard so far.
     std::vector<Heard> waitFor(std::size_t count);
     std::vector<Bytes> bytesHeard(std::size_t count);
+    std::size_t heardCount();
     void forget();
 
     // Subscriptions between any two ports, as `aconnect` makes them.
@@ -63,7 +65,6 @@ private:
     snd_seq_addr_t address(const std::string& name);
     // Makes it, or says whether it is there.
     bool subscription(const std::string& sender, const std::string& dest, bool make);
-    std::size_t heardCount();
     void listen();
     Clock::duration steadyOffset();
 

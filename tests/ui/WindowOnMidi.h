@@ -1,0 +1,143 @@
+#pragma once
+
+#include "ModalDriver.h"
+#include "ports/PortCommands.h"
+#include "support/Collectors.h"
+#include "ui/MIDISetupForm.h"
+#include "ui/QtUiThread.h"
+#include "ui/frmMain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace marovane::testing {
+
+// The whole program on a real MIDI system, driven as its user would. The
+// MIDI system is the subclass's: it makes window_ over its back end and ui_,
+// tells what its synthesiser heard, and drops the window before its back end
+// goes.
+class WindowOnMidi : public ::testing::Test {
+protected:
+    // A port error that the window showed, with the port that raised it.
+    struct Shown {
+        std::string port;
+        std::int16_t code;
+        std::string text;
+        bool operator==(const Shown&) const = default;
+        friend std::ostream& operator<<(std::ostream& out, const Shown& shown) {
+            return out << shown.port << " " << shown.code << " \"" << shown.text << "\"";
+        }
+    };
+
+    // The keyboard on the chosen input plays these, in order.
+    virtual void play(const std::vector<Bytes>& messages) = 0;
+    // What the synthesiser on the chosen output heard so far, in order.
+    virtual std::size_t heardCount() = 0;
+    virtual std::vector<Bytes> heardMessages() = 0;
+
+    // "go", choosing these devices in the setup dialog.
+    void goWith(const std::string& input, const std::string& output) {
+        onNextModal([=](QWidget* modal) {
+            auto* form = qobject_cast<MIDISetupForm*>(modal);
+            ASSERT_NE(form, nullptr);
+            form->ComboMidiIn->setCurrentIndex(form->ComboMidiIn->findText(QString::fromStdString(input)));
+            form->ComboMidiOut->setCurrentIndex(form->ComboMidiOut->findText(QString::fromStdString(output)));
+            QTest::mouseClick(form->CmdOk, Qt::LeftButton);
+        });
+        QTest::mouseClick(window_->Command1, Qt::LeftButton);
+        ASSERT_EQ(window_->MIDIInput1.State(), StateStarted);
+        ASSERT_EQ(window_->MIDIOutput1.State(), StateStarted);
+        ASSERT_EQ(window_->MIDIInput1.ProductName(), input);
+        ASSERT_EQ(window_->MIDIOutput1.ProductName(), output);
+    }
+
+    // Arpeggio mode, a semitone up every 50 ms from note 10.
+    void startArpeggio() {
+        window_->notescroll->setValue(1);
+        window_->intervalscroll->setValue(50);
+        QTest::mouseClick(window_->arpegiate, Qt::LeftButton);
+    }
+
+    // Waits, keeping the window's events going, until the synthesiser has
+    // heard at least `count` messages; returns all it heard (fewer when the
+    // wait ran out, which the caller's comparison then reports).
+    std::vector<Bytes> heard(std::size_t count, int timeoutMs = 5000) {
+        if (!QTest::qWaitFor([&] { return heardCount() >= count; }, timeoutMs)) {
+            ADD_FAILURE() << "the synthesiser heard only " << heardCount() << " of " << count;
+        }
+        return heardMessages();
+    }
+
+    // Every status family is forwarded unchanged and in order, but clock and
+    // active sensing, which are not taken in; the monitor shows the last.
+    void expectEveryFamilyForwardedInOrder() {
+        const std::vector<Bytes> played = {
+            {0x90, 60, 100}, {0x80, 60, 64}, {0xA1, 60, 50}, {0xB2, 7, 100}, {0xC3, 5}, {0xD4, 40},
+            {0xE5, 0, 64},   {0xF2, 1, 2},   {0xF3, 3},      {0xF6},         {0xFA},    {0xFC},
+        };
+        play({{0xF8}, {0xFE}});
+        play(played);
+
+        EXPECT_EQ(heard(played.size()), played);
+        EXPECT_EQ(window_->message->text(), "252");
+        EXPECT_EQ(window_->data1->text(), "0");
+        EXPECT_EQ(window_->data2->text(), "0");
+    }
+
+    // A key received while an arpeggio runs is forwarded, and the next step
+    // silences it and plays one above; File > Exit ends the last step's note.
+    void expectKeyReRootsTheArpeggioAndExitEndsItsNote() {
+        startArpeggio();
+        heard(2);  // the arpeggio runs
+
+        const Bytes key{0x90, 60, 100};
+        play({key});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window_->performance.state.arpnote > 60; }, 5000));
+        window_->performance.StopPerformance();
+        const Bytes lastEnded{0x90, static_cast<unsigned char>(window_->performance.state.arpnote), 0};
+        window_->mnuFileExit->trigger();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return heardCount() > 0 && heardMessages().back() == lastEnded; }, 5000));
+
+        const auto sent = heardMessages();
+        const auto forwarded = std::find(sent.begin(), sent.end(), key);
+        ASSERT_NE(forwarded, sent.end());
+        ASSERT_GE(sent.end() - forwarded, 3);
+        EXPECT_EQ(*(forwarded + 1), (Bytes{0x90, 60, 0}));
+        EXPECT_EQ(*(forwarded + 2), (Bytes{0x90, 61, 100}));
+    }
+
+    // From now on, keeps every port error that the window shows.
+    void recordShownErrors() {
+        record(window_->MIDIInput1, "input");
+        record(window_->MIDIOutput1, "output");
+    }
+
+    QtUiThread ui_;
+    std::unique_ptr<frmMain> window_;
+    std::vector<Shown> shown_;
+
+private:
+    template <class Port>
+    void record(Port& port, const std::string& name) {
+        port.onError = [this, name, show = port.onError](std::int16_t code, const std::string& text) {
+            if (isShownPortError(code)) shown_.push_back({name, code, text});
+            show(code, text);
+        };
+    }
+};
+
+}  // namespace marovane::testing
