@@ -33,8 +33,7 @@ pid_t spawnJackd(const std::string& name, const std::string& log) {
     return spawnLogged({"jackd", "-n", name, "-r", "-S", "-d", "dummy", "-r", "48000", "-p", "64"}, log);
 }
 
-// Asked of libjack directly: RtMidi 5 leaks a buffer for each JACK output
-// it makes while no server runs.
+// Whether the server takes a client yet: a probe client, closed at once.
 bool acceptsClients() {
     jack_client_t* probe = jack_client_open("jackd-probe", JackNoStartServer, nullptr);
     if (!probe) return false;

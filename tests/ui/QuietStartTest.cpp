@@ -1,4 +1,5 @@
-#include "ports/rtmidi/RtMidiBackend.h"
+#include "ports/alsa/AlsaBackend.h"
+#include "ports/jack/JackBackend.h"
 
 #include <gtest/gtest.h>
 
@@ -75,9 +76,9 @@ TEST_F(Quiet, TheProgramStartsSilentlyAndLeavesOnSigterm) {
     EXPECT_EQ(contents(errors()), "");
 }
 
-// The first use of MIDI looks for a MIDI system, and libasound, libjack and
-// RtMidi each complain that there is none: on standard error only when the
-// user asks for it.
+// The first use of MIDI looks for a MIDI system, and libasound and libjack
+// each complain that there is none: on standard error only when the user
+// asks for it.
 TEST_F(Quiet, TheLibrariesSpeakOnlyWhenAsked) {
     for (bool asked : {false, true}) {
         const pid_t child = start([asked] {
@@ -85,7 +86,9 @@ TEST_F(Quiet, TheLibrariesSpeakOnlyWhenAsked) {
             struct : ChangeSink {
                 void systemChanged() override {}
             } changes;
-            _exit(RtMidiBackend().openVirtualOutput(changes).error.code == ErrorNoMidiSystem ? 0 : 77);
+            const bool none = !AlsaBackend().available() &&
+                              JackBackend().openVirtualOutput(changes).error.code == ErrorNoMidiSystem;
+            _exit(none ? 0 : 77);
         });
         const int status = exitStatus(child);
         if (status == 77) GTEST_SKIP() << "this machine has a MIDI system";
@@ -94,7 +97,7 @@ TEST_F(Quiet, TheLibrariesSpeakOnlyWhenAsked) {
         if (!asked) {
             EXPECT_EQ(printed, "");
         }
-        for (const char* line : {"ALSA lib seq_hw.c", "MidiOutAlsa::initialize", "jack server is not running"}) {
+        for (const char* line : {"ALSA lib seq_hw.c", "jack server is not running"}) {
             EXPECT_EQ(printed.find(line) != std::string::npos, asked) << line << " in:\n" << printed;
         }
     }
