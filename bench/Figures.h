@@ -21,12 +21,15 @@ struct ThruFigures {
 struct ClockFigures {
     int periodMs = 0;
     int intervals = 0;
-    // Interval minus period: in JACK frames, as a synthesiser hears it, and
-    // on the system clock, which the timer counts in and which a late cycle
-    // of the JACK server does not bend.
-    double meanErrorMs = 0;
-    Spread absoluteErrorMs;
-    double meanErrorSystemMs = 0;
+    // Intervals with an xrun between their two notes: the server's frame
+    // clock jumps there, so they are left out of the error in frames.
+    int excluded = 0;
+    // Interval minus period in JACK frames, as a synthesiser hears it.
+    double meanErrorFrames = 0;
+    Spread absoluteErrorFrames;
+    // The mean interval on the system clock, which the timer counts in and
+    // which a late cycle of the JACK server does not bend.
+    double meanIntervalSystemMs = 0;
     Spread absoluteErrorSystemMs;
     double framesPerSystemSecond = 0;
     int xruns = 0;

@@ -40,7 +40,8 @@ JackMeter::JackMeter()
     : sentAt_(slots(kMaxMessages)),
       heardAt_(slots(kMaxMessages)),
       onsetFrame_(slots(kMaxOnsets)),
-      onsetNanoseconds_(slots(kMaxOnsets)) {
+      onsetNanoseconds_(slots(kMaxOnsets)),
+      onsetXruns_(slots(kMaxOnsets)) {
     try {
         keys_ = openClient("BenchKeys");
         synth_ = openClient("BenchSynth");
@@ -134,6 +135,7 @@ void JackMeter::hear(jack_nframes_t frame, const unsigned char* bytes, std::size
         onsetFrame_[onset].store(frame, std::memory_order_relaxed);
         onsetNanoseconds_[onset].store(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(),
                                        std::memory_order_relaxed);
+        onsetXruns_[onset].store(xruns_.load(), std::memory_order_relaxed);
         onsets_.store(onset + 1, std::memory_order_release);
     }
 }
@@ -156,7 +158,9 @@ std::vector<std::int64_t> JackMeter::latencies() const {
 std::vector<JackMeter::Onset> JackMeter::onsetsFrom(int first) const {
     std::vector<Onset> heard;
     const int end = onsets_.load(std::memory_order_acquire);
-    for (int i = first; i < end; ++i) heard.push_back({onsetFrame_[i].load(), onsetNanoseconds_[i].load()});
+    for (int i = first; i < end; ++i) {
+        heard.push_back({onsetFrame_[i].load(), onsetNanoseconds_[i].load(), static_cast<int>(onsetXruns_[i].load())});
+    }
     return heard;
 }
 

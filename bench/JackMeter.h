@@ -54,12 +54,14 @@ public:
     // message that was heard.
     std::vector<std::int64_t> latencies() const;
 
-    // A note-on with a velocity above 0 that BenchSynth heard: its frame, and
-    // the steady clock when BenchSynth ran in that cycle, which shows the
-    // timing apart from the frame clock.
+    // A note-on with a velocity above 0 that BenchSynth heard: its frame, the
+    // steady clock when BenchSynth ran in that cycle, which shows the timing
+    // apart from the frame clock, and the server's xruns until then, which
+    // tell the intervals that an xrun bent.
     struct Onset {
         std::int64_t frame;
         std::int64_t systemNanoseconds;
+        int xruns;
     };
     // Onsets heard so far, counting from 0.
     int onsets() const { return onsets_.load(); }
@@ -92,6 +94,7 @@ private:
     std::atomic<int> unexpected_{0};
     std::unique_ptr<std::atomic<std::int64_t>[]> onsetFrame_;
     std::unique_ptr<std::atomic<std::int64_t>[]> onsetNanoseconds_;
+    std::unique_ptr<std::atomic<std::int64_t>[]> onsetXruns_;
     std::atomic<int> onsets_{0};
     std::atomic<int> xruns_{0};
 };

@@ -148,18 +148,23 @@ ClockFigures Phases::clock(int periodMs, int ticks) {
     if (onsets.size() < 3) return figures;
     std::vector<double> errors;
     std::vector<double> systemErrors;
-    const double framesPerMs = meter_.sampleRate() / 1000.0;
-    for (std::size_t i = 1; i + 1 < onsets.size() && errors.size() < static_cast<std::size_t>(ticks); ++i) {
-        errors.push_back(framesBetween(onsets[i].frame, onsets[i + 1].frame) / framesPerMs - periodMs);
+    const double periodFrames = meter_.sampleRate() / 1000.0 * periodMs;
+    std::size_t i = 1;
+    for (; i + 1 < onsets.size() && systemErrors.size() < static_cast<std::size_t>(ticks); ++i) {
         systemErrors.push_back((onsets[i + 1].systemNanoseconds - onsets[i].systemNanoseconds) / 1e6 - periodMs);
+        if (onsets[i + 1].xruns != onsets[i].xruns) {
+            ++figures.excluded;
+            continue;
+        }
+        errors.push_back(framesBetween(onsets[i].frame, onsets[i + 1].frame) - periodFrames);
     }
-    figures.intervals = static_cast<int>(errors.size());
-    figures.meanErrorMs = meanOf(errors);
-    figures.absoluteErrorMs = spreadOf(absolutes(errors));
-    figures.meanErrorSystemMs = meanOf(systemErrors);
+    figures.intervals = static_cast<int>(systemErrors.size());
+    figures.meanErrorFrames = meanOf(errors);
+    figures.absoluteErrorFrames = spreadOf(absolutes(errors));
+    figures.meanIntervalSystemMs = periodMs + meanOf(systemErrors);
     figures.absoluteErrorSystemMs = spreadOf(absolutes(systemErrors));
     const auto& from = onsets[1];
-    const auto& to = onsets[errors.size() + 1];
+    const auto& to = onsets[i];
     figures.framesPerSystemSecond =
         framesBetween(from.frame, to.frame) / ((to.systemNanoseconds - from.systemNanoseconds) / 1e9);
     return figures;
