@@ -8,11 +8,11 @@ namespace {
 
 class ServerLossJackTest : public testing::WindowOnJack {};
 
-// The JACK server stands still (SIGSTOP) while an arpeggio plays: within
-// about a second the output says so once and the back end refuses to send,
-// rather than queueing notes for a server that may never take them; nothing
-// spins. Once the server runs again the arpeggio is heard
-// again, and the program ends cleanly.
+// The JACK server stands still (SIGSTOP) while an arpeggio plays: once no
+// process cycle has run for a second, the JACK back end refuses to send and
+// the output says so once, rather than queueing notes for a server that may
+// never take them; nothing spins. Once the server runs again the arpeggio is
+// heard again, and the program ends cleanly.
 TEST_F(ServerLossJackTest, AStalledServerIsReportedOnceAndPlayingGoesOnAfterIt) {
     goWithPeers();
     testing::MessageBoxReader user;
