@@ -16,8 +16,8 @@ namespace marovane::testing {
 
 using Bytes = std::vector<unsigned char>;
 
-// Collects what arrives on a back end's thread (or a peer's), for the test
-// thread to wait on.
+// Collects what arrives on a back end's thread, for the test thread to wait
+// on.
 class Collector : public ReceiveSink {
 public:
     void received(const unsigned char* bytes, std::size_t size) override {
@@ -44,11 +44,6 @@ public:
     std::size_t count() {
         std::lock_guard lock(mutex_);
         return messages_.size();
-    }
-
-    // Lets RtMidi's input handling call the collector directly, as a peer would.
-    static void deliver(double, std::vector<unsigned char>* message, void* self) {
-        static_cast<Collector*>(self)->received(message->data(), message->size());
     }
 
 private:

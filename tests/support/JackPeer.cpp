@@ -42,6 +42,14 @@ void JackPeer::play(const std::vector<std::vector<unsigned char>>& messages) {
     }
 }
 
+bool JackPeer::waitUntilPlayed() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (playing_->size() > 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return playing_->size() == 0;
+}
+
 int JackPeer::process(jack_nframes_t frames, void* self) {
     auto& peer = *static_cast<JackPeer*>(self);
     void* keys = jack_port_get_buffer(peer.keys_, frames);
@@ -96,6 +104,11 @@ std::vector<std::vector<unsigned char>> JackPeer::heardBytes(std::size_t count) 
     std::vector<std::vector<unsigned char>> bytes;
     for (const Heard& heard : waitFor(count)) bytes.push_back(heard.bytes);
     return bytes;
+}
+
+std::size_t JackPeer::heardCount() {
+    collect();
+    return heard_.size();
 }
 
 bool JackPeer::connected(const std::string& from, const std::string& to) const {

@@ -44,9 +44,13 @@ public:
 
     // Queues short messages to be played; returns at once.
     void play(const std::vector<std::vector<unsigned char>>& messages);
+    // Whether all that was queued went out, within a generous time.
+    bool waitUntilPlayed();
     // All heard so far, once `count` have been or after a generous time.
     std::vector<Heard> waitFor(std::size_t count);
     std::vector<std::vector<unsigned char>> heardBytes(std::size_t count);
+    // How many were heard so far; returns at once.
+    std::size_t heardCount();
     // Whether the port `from` is connected to `to`, as this client sees it.
     bool connected(const std::string& from, const std::string& to) const;
 

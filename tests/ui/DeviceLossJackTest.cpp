@@ -30,9 +30,9 @@ TEST_P(DeviceLossJackTest, IsReportedOnceThroughItsPortAndTheOtherGoesOn) {
     heard(2);
 
     if (loss.input) {
-        dropKeyboard();
+        keyboard_.reset();
     } else {
-        dropSynth();
+        synth_.reset();
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shown_.empty(); }, 5000));
 
@@ -47,10 +47,10 @@ TEST_P(DeviceLossJackTest, IsReportedOnceThroughItsPortAndTheOtherGoesOn) {
     EXPECT_EQ(window_->MIDIInput1.State(), loss.input ? StateClosed : StateStarted);
     EXPECT_EQ(window_->MIDIOutput1.State(), loss.input ? StateStarted : StateClosed);
     if (loss.input) {
-        const std::size_t before = heard_.count();
+        const std::size_t before = heardCount();
         heard(before + 2);  // the arpeggio still plays
     } else {
-        testing::send(*keyboard_, {{0x90, 61, 70}});  // still received and shown
+        play({{0x90, 61, 70}});  // still received and shown
         EXPECT_TRUE(QTest::qWaitFor([&] { return window_->data1->text() == "61"; }, 5000));
     }
 

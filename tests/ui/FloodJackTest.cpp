@@ -14,40 +14,34 @@ namespace {
 using testing::Bytes;
 using testing::numberedMessages;
 
-// A keyboard that plays as fast as a JACK client can into the program's
-// input, which the program forwards to the synthesiser.
+// The keyboard plays floods, a few hundred messages each process cycle, into
+// the program's input, which the program forwards to the synthesiser.
 class FloodJackTest : public testing::WindowOnJack {
 protected:
-    static constexpr char kFlood[] = "FloodKeys:keys";
-
     void SetUp() override {
         WindowOnJack::SetUp();
         if (IsSkipped()) return;
-        flood_ = std::make_unique<testing::FloodKeyboard>("FloodKeys");
-        goWith(kFlood, kSynth);
+        goWithPeers();
     }
 
     // Plays `messages` while the UI thread is busy: the test thread is the
     // UI thread, and no event runs while it waits here.
     void floodWhileBusy(const std::vector<Bytes>& messages) {
-        flood_->play(messages);
-        ASSERT_TRUE(flood_->waitUntilSent());
+        play(messages);
+        ASSERT_TRUE(keyboard_->waitUntilPlayed());
         std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the last cycles reach the input
     }
 
     static std::vector<Bytes> firstOf(const std::vector<Bytes>& messages, std::size_t count) {
         return {messages.begin(), messages.begin() + static_cast<std::ptrdiff_t>(count)};
     }
-
-    // Goes with the fixture, after TearDown closed the program's ports.
-    std::unique_ptr<testing::FloodKeyboard> flood_;
 };
 
 TEST_F(FloodJackTest, ThruPassesOnTenThousandAtFullSpeedWholeAndInOrder) {
     testing::MessageBoxReader user;
     recordShownErrors();
     const auto played = numberedMessages(10000);
-    flood_->play(played);
+    play(played);
 
     EXPECT_TRUE(testing::sameMessages(heard(played.size(), 30000), played));
     EXPECT_EQ(shown_, std::vector<Shown>{});
@@ -81,7 +75,7 @@ TEST_F(FloodJackTest, OverflowWhileBusyIsReportedOnceAndThruGoesOn) {
     EXPECT_EQ(user.texts, QStringList{QString::fromStdString(report)});
 
     const auto later = numberedMessages(3, played.size());
-    flood_->play(later);
+    play(later);
     const auto all = heard(bound + later.size());
     EXPECT_EQ(std::vector<Bytes>(all.end() - static_cast<std::ptrdiff_t>(later.size()), all.end()), later);
 

@@ -8,11 +8,11 @@ namespace {
 
 class ServerLossJackTest : public testing::WindowOnJack {};
 
-// The JACK server stands still (SIGSTOP) while an arpeggio plays: within
-// about a second the output says so once and sends nothing more, rather than
-// filling RtMidi's buffer and then waiting for room for as long as the server
-// stands; nothing spins. Once the server runs again the arpeggio is heard
-// again, and the program ends cleanly.
+// The JACK server stands still (SIGSTOP) while an arpeggio plays: once no
+// process cycle has run for a second, the JACK back end refuses to send and
+// the output says so once, rather than queueing notes for a server that may
+// never take them; nothing spins. Once the server runs again the arpeggio is
+// heard again, and the program ends cleanly.
 TEST_F(ServerLossJackTest, AStalledServerIsReportedOnceAndPlayingGoesOnAfterIt) {
     goWithPeers();
     testing::MessageBoxReader user;
@@ -33,7 +33,7 @@ TEST_F(ServerLossJackTest, AStalledServerIsReportedOnceAndPlayingGoesOnAfterIt) 
     EXPECT_EQ(user.texts, QStringList{QString::fromStdString(report)});
     EXPECT_LT(cpu, 0.25);
     EXPECT_EQ(window_->MIDIOutput1.State(), StateStarted);
-    const std::size_t before = heard_.count();
+    const std::size_t before = heardCount();
     heard(before + 4);
 
     QSignalSpy ended(window_.get(), &frmMain::ended);
@@ -70,8 +70,8 @@ TEST_F(ServerLossJackTest, IsReportedOnceAndTheProgramStaysUsable) {
 
     // The peers, other programs really, go with their server. Until then
     // libjack must not see a new client in this process (see findSystem).
-    dropKeyboard();
-    dropSynth();
+    keyboard_.reset();
+    synth_.reset();
     EXPECT_EQ(window_->MIDIInput1.DeviceCount(), 0);
 
     QSignalSpy ended(window_.get(), &frmMain::ended);
@@ -79,11 +79,8 @@ TEST_F(ServerLossJackTest, IsReportedOnceAndTheProgramStaysUsable) {
     EXPECT_EQ(ended.count(), 1);
 
     ASSERT_TRUE(testing::JackServer::restart());
-    RtMidiOut again(RtMidi::UNIX_JACK, "PeerAgain");
-    again.openVirtualPort("keys");
+    const testing::JackPeer again("PeerAgain");
     EXPECT_EQ(backend_.inputDevices(), std::vector<std::string>{"PeerAgain:keys"});
-    again.closePort();
-    testing::letJackCatchUp();
 }
 
 }  // namespace

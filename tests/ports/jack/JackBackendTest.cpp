@@ -1,6 +1,6 @@
 #include "ports/jack/JackBackend.h"
+#include "support/Collectors.h"
 #include "support/JackPeer.h"
-#include "support/JackPeers.h"
 #include "support/JackServer.h"
 
 #include <gtest/gtest.h>
@@ -312,7 +312,9 @@ TEST_F(JackBackendTest, ConnectionsToADeviceThatGoesFail) {
     ASSERT_TRUE(inputFailure);
     EXPECT_EQ(inputFailure->code, ErrorDeviceGone);
     EXPECT_EQ(inputFailure->text, "The MIDI input device \"" + keys +
-                                      "\" has gone, so the input is closed. Choose a device in MIDI > Setup.");
+                                      "\" has gone, so the input is closed. To play on, open MIDI > Setup, which "
+                                      "lists the devices there are now, choose an input device, press Ok and press "
+                                      "\"go\".");
     const auto outputFailure = output.connection->failure();
     ASSERT_TRUE(outputFailure);
     EXPECT_EQ(outputFailure->code, ErrorDeviceGone);

@@ -1,7 +1,7 @@
 #include "ports/DeviceErrors.h"
 #include "ports/jack/JackBackend.h"
+#include "support/Collectors.h"
 #include "support/JackPeer.h"
-#include "support/JackPeers.h"
 #include "support/JackServer.h"
 
 #include <gtest/gtest.h>
