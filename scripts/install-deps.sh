@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev libxcb1-dev librtmidi-dev libjack-jackd2-dev libasound2-dev
+  qt6-base-dev libxcb1-dev libjack-jackd2-dev libasound2-dev
   fonts-dejavu-core fonts-liberation2
 )
 if [ "${1:-}" = test ]; then
