@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The benchmark: starts a jackd of its own, runs the program against a
 // measuring JACK client and writes the figures to the report.
 //
@@ -26,9 +27,9 @@ struct Sizes {
     int clockTicks;
 };
 
-constexpr Sizes kFull{10, 7, 10, 10000, 200};
-constexpr Sizes kQuick{3, 3, 3, 2000, 20};
-constexpr int kMessagesPerSecond = 1000;
+constexpr Sizes fullRun{10, 7, 10, 10000, 200};
+constexpr Sizes quickRun{3, 3, 3, 2000, 20};
+constexpr int messagesPerSecond = 1000;
 
 std::string utcNow() {
     const std::time_t now = std::time(nullptr);
@@ -47,7 +48,7 @@ void measure(const Sizes& sizes, RunFigures& run) {
     Phases phases(meter, say);
     run.serverAlone = phases.serverAlone(sizes.serverAloneSeconds);
     run.startupMs = phases.startup(sizes.startupRuns);
-    phases.idleThenThru(sizes.idleSeconds, sizes.thruMessages, kMessagesPerSecond, run.idle, run.thru);
+    phases.idleThenThru(sizes.idleSeconds, sizes.thruMessages, messagesPerSecond, run.idle, run.thru);
     for (int periodMs : {50, 500}) run.clocks.push_back(phases.clock(periodMs, sizes.clockTicks));
     run.xruns = meter.xruns();
     run.highestLoad = phases.highestLoad();
@@ -76,7 +77,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     try {
-        measure(quick ? kQuick : kFull, run);
+        measure(quick ? quickRun : fullRun, run);
     } catch (const std::exception& e) {
         std::cerr << "benchmark failed: " << e.what() << "\n";
         return 1;

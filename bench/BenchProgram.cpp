@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as `marovane` runs it (runProgram, the JACK back end), on the
 // benchmark's JACK server and driven as a user would drive it. The benchmark
 // starts it with a scenario and reads the lines it prints:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "JackMeter.h"
 
 #include <jack/midiport.h>
@@ -11,13 +12,13 @@ namespace marovane::bench {
 
 namespace {
 
-constexpr unsigned char kPolyPressure = 0xA0;
-constexpr unsigned char kNoteOn = 0x90;
-constexpr std::int64_t kNever = -1;
+constexpr unsigned char polyPressure = 0xA0;
+constexpr unsigned char noteOn = 0x90;
+constexpr std::int64_t neverHeard = -1;
 
 std::unique_ptr<std::atomic<std::int64_t>[]> slots(int count) {
     auto values = std::make_unique<std::atomic<std::int64_t>[]>(count);
-    for (int i = 0; i < count; ++i) values[i].store(kNever);
+    for (int i = 0; i < count; ++i) values[i].store(neverHeard);
     return values;
 }
 
@@ -37,11 +38,11 @@ jack_port_t* midiPort(jack_client_t* client, const char* name, unsigned long fla
 }  // namespace
 
 JackMeter::JackMeter()
-    : sentAt_(slots(kMaxMessages)),
-      heardAt_(slots(kMaxMessages)),
-      onsetFrame_(slots(kMaxOnsets)),
-      onsetNanoseconds_(slots(kMaxOnsets)),
-      onsetXruns_(slots(kMaxOnsets)) {
+    : sentAt_(slots(maxMessages)),
+      heardAt_(slots(maxMessages)),
+      onsetFrame_(slots(maxOnsets)),
+      onsetNanoseconds_(slots(maxOnsets)),
+      onsetXruns_(slots(maxOnsets)) {
     try {
         keys_ = openClient("BenchKeys");
         synth_ = openClient("BenchSynth");
@@ -71,7 +72,7 @@ jack_nframes_t JackMeter::sampleRate() const { return jack_get_sample_rate(synth
 jack_nframes_t JackMeter::periodFrames() const { return jack_get_buffer_size(synth_); }
 
 void JackMeter::play(int count, jack_nframes_t spacing) {
-    if (armed_.load() || count > kMaxMessages) throw std::logic_error("the meter plays one run of at most 16384");
+    if (armed_.load() || count > maxMessages) throw std::logic_error("the meter plays one run of at most 16384");
     std::mt19937 random(20240611);
     std::uniform_int_distribution<jack_nframes_t> within(0, spacing - 1);
     due_.clear();
@@ -96,7 +97,7 @@ int JackMeter::keysProcess(jack_nframes_t frames, void* self) {
         if (offset >= frames) break;
         // A cycle that came late plays what is overdue at its start.
         const auto at = static_cast<jack_nframes_t>(offset < 0 ? 0 : offset);
-        const unsigned char bytes[3] = {kPolyPressure, static_cast<unsigned char>((next >> 7) & 0x7F),
+        const unsigned char bytes[3] = {polyPressure, static_cast<unsigned char>((next >> 7) & 0x7F),
                                         static_cast<unsigned char>(next & 0x7F)};
         if (jack_midi_event_write(buffer, at, bytes, sizeof bytes) != 0) break;
         meter.sentAt_[next].store(cycle + at, std::memory_order_relaxed);
@@ -119,18 +120,18 @@ int JackMeter::synthProcess(jack_nframes_t frames, void* self) {
 
 void JackMeter::hear(jack_nframes_t frame, const unsigned char* bytes, std::size_t size) {
     if (size != 3) return;
-    if (bytes[0] == kPolyPressure) {
+    if (bytes[0] == polyPressure) {
         const int number = bytes[1] << 7 | bytes[2];
-        std::int64_t never = kNever;
+        std::int64_t never = neverHeard;
         if (number < count_.load(std::memory_order_acquire) &&
             heardAt_[number].compare_exchange_strong(never, frame, std::memory_order_relaxed)) {
             heard_.fetch_add(1, std::memory_order_release);
         } else {
             unexpected_.fetch_add(1);
         }
-    } else if (bytes[0] == kNoteOn && bytes[2] > 0) {
+    } else if (bytes[0] == noteOn && bytes[2] > 0) {
         const int onset = onsets_.load(std::memory_order_relaxed);
-        if (onset >= kMaxOnsets) return;
+        if (onset >= maxOnsets) return;
         const auto now = std::chrono::steady_clock::now().time_since_epoch();
         onsetFrame_[onset].store(frame, std::memory_order_relaxed);
         onsetNanoseconds_[onset].store(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(),
@@ -150,7 +151,7 @@ std::vector<std::int64_t> JackMeter::latencies() const {
     const int sent = sent_.load(std::memory_order_acquire);
     for (int i = 0; i < sent; ++i) {
         const std::int64_t heardAt = heardAt_[i].load();
-        if (heardAt != kNever) frames.push_back(framesBetween(sentAt_[i].load(), heardAt));
+        if (heardAt != neverHeard) frames.push_back(framesBetween(sentAt_[i].load(), heardAt));
     }
     return frames;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <jack/jack.h>
@@ -24,10 +25,10 @@ inline std::int64_t framesBetween(std::int64_t from, std::int64_t to) {
 // plus the event's offset within it.
 class JackMeter {
 public:
-    static constexpr char kKeys[] = "BenchKeys:keys";
-    static constexpr char kSynth[] = "BenchSynth:synth";
+    static constexpr char keysPort[] = "BenchKeys:keys";
+    static constexpr char synthPort[] = "BenchSynth:synth";
     // Message numbers travel in the 14 data bits of a poly aftertouch.
-    static constexpr int kMaxMessages = 1 << 14;
+    static constexpr int maxMessages = 1 << 14;
 
     // Throws std::runtime_error when a client cannot be opened.
     JackMeter();
@@ -73,7 +74,7 @@ private:
     static int countXrun(void* self);
     void hear(jack_nframes_t frame, const unsigned char* bytes, std::size_t size);
 
-    static constexpr int kMaxOnsets = 4096;
+    static constexpr int maxOnsets = 4096;
 
     jack_client_t* keys_ = nullptr;
     jack_client_t* synth_ = nullptr;

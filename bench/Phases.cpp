@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Phases.h"
 
 #include "ProgramProcess.h"
@@ -89,7 +90,7 @@ std::vector<double> Phases::startup(int runs) {
 }
 
 void Phases::idleThenThru(double idleSeconds, int messages, int perSecond, IdleFigures& idle, ThruFigures& thru) {
-    ProgramProcess program({"ports", JackMeter::kKeys, JackMeter::kSynth});
+    ProgramProcess program({"ports", JackMeter::keysPort, JackMeter::synthPort});
     expectReady(program);
     // Let the connections take effect and the start-up work end.
     std::this_thread::sleep_for(1s);
@@ -131,7 +132,7 @@ ClockFigures Phases::clock(int periodMs, int ticks) {
     const int xrunsBefore = meter_.xruns();
     sampleLoad();
     progress_("step clock at " + std::to_string(periodMs) + " ms for " + std::to_string(ticks) + " ticks");
-    ProgramProcess program({"arpeggio", JackMeter::kKeys, JackMeter::kSynth, std::to_string(periodMs)});
+    ProgramProcess program({"arpeggio", JackMeter::keysPort, JackMeter::synthPort, std::to_string(periodMs)});
     expectReady(program);
     // The first tick loads the period from the slider, which restarts the
     // timer: intervals count from the second tick on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Report.h"
 
 #include "Text.h"
@@ -17,8 +18,8 @@ namespace marovane::bench {
 
 namespace {
 
-constexpr char kBegin[] = "<!-- bench:begin: written by marovane_bench, replaced on every run -->";
-constexpr char kEnd[] = "<!-- bench:end -->";
+constexpr char blockBegin[] = "<!-- bench:begin: written by marovane_bench, replaced on every run -->";
+constexpr char blockEnd[] = "<!-- bench:end -->";
 
 std::string cpuModel() {
     std::ifstream cpuinfo("/proc/cpuinfo");
@@ -120,14 +121,14 @@ std::string threadTable(const IdleFigures& idle) {
 
 std::string reportBlock(const RunFigures& run) {
     std::ostringstream out;
-    out << kBegin << "\n## Latest run\n\n";
+    out << blockBegin << "\n## Latest run\n\n";
     out << "Produced by `bash scripts/bench.sh` on " << run.date << ".\n\n";
     out << "- Machine: " << cpuModel() << ", " << std::thread::hardware_concurrency()
         << " cores, shared with other work. Load average (1, 5, 15 min): " << run.loadAtStart << " at the start, "
         << run.loadAtEnd
         << " at the end; highest 1-minute figure seen during the run: " << text("%.2f", run.highestLoad) << ".\n";
-    out << "- Versions: Qt " << MAROVANE_QT_VERSION << ", JACK "
-        << jack_get_version_string() << ", " << MAROVANE_COMPILER << ".\n";
+    out << "- Versions: Qt " << MAROVANE_QT_VERSION << ", JACK " << jack_get_version_string() << ", "
+        << MAROVANE_COMPILER << ".\n";
     out << text("- JACK: `jackd -r -S -d dummy -r %d -p %d`, one period = %d frames = %.3f ms; ", run.sampleRate,
                 run.periodFrames, run.periodFrames, run.periodFrames * 1000.0 / run.sampleRate)
         << run.xruns << " xruns in all. Alone with the meter, before any program ran, the server had "
@@ -137,7 +138,7 @@ std::string reportBlock(const RunFigures& run) {
     thruRows(table, run);
     clockRows(table, run);
     costRows(table, run);
-    out << table.out.str() << "\nThe program's threads while idle:\n\n" << threadTable(run.idle) << kEnd << "\n";
+    out << table.out.str() << "\nThe program's threads while idle:\n\n" << threadTable(run.idle) << blockEnd << "\n";
     return out.str();
 }
 
@@ -145,9 +146,9 @@ void writeReport(const std::string& path, const std::string& block) {
     std::string document;
     if (std::ifstream in(path); in) document.assign(std::istreambuf_iterator<char>(in), {});
     const auto begin = document.find("<!-- bench:begin");
-    const auto end = document.find(kEnd);
+    const auto end = document.find(blockEnd);
     if (begin != std::string::npos && end != std::string::npos && begin < end) {
-        document.replace(begin, end + std::string(kEnd).size() + 1 - begin, block);
+        document.replace(begin, end + std::string(blockEnd).size() + 1 - begin, block);
     } else {
         if (document.empty()) document = "# Performance\n";
         document += "\n" + block;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # marovane_library(NAME SOURCES...): the library of the folder this is called
 # from. Its headers are seen by others as "<folder>/<Header>.h", the folder
 # counted from src/, and only by targets that link it: each library gets an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ChildProcess.h"
 
 #include <fcntl.h>
@@ -15,8 +16,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kStopTimeout = 10s;
-constexpr auto kPollInterval = 10ms;
+constexpr auto stopTimeout = 10s;
+constexpr auto pollInterval = 10ms;
 
 }  // namespace
 
@@ -46,9 +47,9 @@ pid_t spawnLogged(const std::vector<std::string>& args, const std::string& log) 
 bool interrupt(pid_t pid) {
     kill(pid, SIGINT);
     int status = 0;
-    for (const auto deadline = Clock::now() + kStopTimeout; Clock::now() < deadline;) {
+    for (const auto deadline = Clock::now() + stopTimeout; Clock::now() < deadline;) {
         if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        std::this_thread::sleep_for(kPollInterval);
+        std::this_thread::sleep_for(pollInterval);
     }
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "JackdProcess.h"
 
 #include "ChildProcess.h"
@@ -24,8 +25,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kStartTimeout = 10s;
-constexpr auto kPollInterval = 100ms;
+constexpr auto startTimeout = 10s;
+constexpr auto pollInterval = 100ms;
 
 // -S (synchronous) matters: without it MIDI between clients gets lost on a
 // loaded machine.
@@ -50,14 +51,14 @@ pid_t start(const std::string& name, const std::string& log, std::string& failur
         failure = "Could not start jackd with its log in " + log + ".";
         return -1;
     }
-    for (const auto deadline = Clock::now() + kStartTimeout; Clock::now() < deadline;) {
+    for (const auto deadline = Clock::now() + startTimeout; Clock::now() < deadline;) {
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid) {
             failure = "jackd " + describe(status) + " at start; see " + log + ".";
             return -1;
         }
         if (acceptsClients()) return pid;
-        std::this_thread::sleep_for(kPollInterval);
+        std::this_thread::sleep_for(pollInterval);
     }
     interrupt(pid);
     failure = "jackd did not accept clients within 10 s; see " + log + ".";

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds the benchmark in build/ and runs it: it
 # starts a JACK server of its own, measures the program against it and writes
 # the figures to docs/PERFORMANCE.md. Takes about three minutes.

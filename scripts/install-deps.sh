@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that Marovane needs to build and run, and with
 # the argument "test" also what its tests and benchmark need; only those that
 # are missing.

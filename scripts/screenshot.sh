@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the main window into docs/window.png on a virtual X server, with the
 # fonts a fresh Debian machine gets from scripts/install-deps.sh.
 set -euo pipefail

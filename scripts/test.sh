@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Marovane in build/ with warnings as errors
 # and runs every test; then builds it again in build-sanitize/ with the
 # address and undefined-behaviour sanitizers and runs every test once more.

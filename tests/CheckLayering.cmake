@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a file below the Qt shell includes a Qt header or reaches another
 # folder by a relative path: the include directories of the libraries stop
 # every other upward include at build time, but not these.

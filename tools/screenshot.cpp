@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the main window, as a musician would first see it with a pattern
 // ticked, into the PNG file named on the command line. Run by
 // scripts/screenshot.sh under a virtual X server; the MIDI system is the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading beat pattern files.
 //
 // The program writes one digit and CR LF per box. The reader takes more than

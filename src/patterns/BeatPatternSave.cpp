@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving beat pattern files, and the names they may be saved under.
 //
 // A save never destroys what it replaces: the pattern goes into a new file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Open Beat" and "Save Beat": the beat grid to and from pattern files in the
 // file list's folder.
 #include "FileListBox.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's controls, where they sit (in twips), the order the Tab key
 // walks them in, and its menus.
 #include "FileListBox.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the pattern reader: no input may crash it, and what it
 // accepts must fit the grid, at most 80 values of 0, 1 or 2.
 

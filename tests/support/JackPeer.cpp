@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/JackPeer.h"
 
 #include <jack/midiport.h>
@@ -12,7 +13,7 @@ namespace marovane::testing {
 namespace {
 
 // Well within what any JACK library carries in one cycle.
-constexpr int kPlayedPerCycle = 500;
+constexpr int playedPerCycle = 500;
 
 }  // namespace
 
@@ -54,7 +55,7 @@ int JackPeer::process(jack_nframes_t frames, void* self) {
     auto& peer = *static_cast<JackPeer*>(self);
     void* keys = jack_port_get_buffer(peer.keys_, frames);
     jack_midi_clear_buffer(keys);
-    for (int played = 0; played < kPlayedPerCycle; ++played) {
+    for (int played = 0; played < playedPerCycle; ++played) {
         const Message* message = peer.playing_->front();
         if (!message || jack_midi_event_write(keys, 0, message->bytes.data(), message->size) != 0) break;
         peer.playing_->pop();

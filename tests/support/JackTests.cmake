@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # add_jack_tests(NAME TARGET ARGS...): the test twice, as NAME_jack on a jackd
 # of its own and as NAME_pipewire on a headless PipeWire, which the same
 # binary reaches through PipeWire's libjack (pw-jack). Each runs alone, as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/PipeWireProcess.h"
 
 #include "harness/ChildProcess.h"
@@ -23,8 +24,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kStartTimeout = 10s;
-constexpr auto kPollInterval = 10ms;
+constexpr auto startTimeout = 10s;
+constexpr auto pollInterval = 10ms;
 
 // Whether the server takes connections on its socket. Asked of the socket
 // rather than by opening a JACK client, which would report every failed try.
@@ -66,7 +67,7 @@ void PipeWireProcess::start() {
         return;
     }
     const std::string socketPath = folder_ + "/pipewire-0";
-    for (const auto deadline = Clock::now() + kStartTimeout; Clock::now() < deadline;) {
+    for (const auto deadline = Clock::now() + startTimeout; Clock::now() < deadline;) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
@@ -77,7 +78,7 @@ void PipeWireProcess::start() {
             failure_.clear();
             return;
         }
-        std::this_thread::sleep_for(kPollInterval);
+        std::this_thread::sleep_for(pollInterval);
     }
     harness::interrupt(std::exchange(pid_, -1));
     failure_ = "pipewire did not take clients within 10 s; see " + log_ + ".";

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScratchDirectory.h"
 #include "ports/alsa/AlsaBackend.h"
 #include "ui/Application.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ports/alsa/AlsaBackend.h"
 #include "ports/jack/JackBackend.h"
 
@@ -86,8 +87,8 @@ TEST_F(Quiet, TheLibrariesSpeakOnlyWhenAsked) {
             struct : ChangeSink {
                 void systemChanged() override {}
             } changes;
-            const bool none = !AlsaBackend().available() &&
-                              JackBackend().openVirtualOutput(changes).error.code == ErrorNoMidiSystem;
+            const bool none =
+                !AlsaBackend().available() && JackBackend().openVirtualOutput(changes).error.code == ErrorNoMidiSystem;
             _exit(none ? 0 : 77);
         });
         const int status = exitStatus(child);

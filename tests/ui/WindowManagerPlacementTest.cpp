@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowTest.h"
-#include "ui/MIDISetupForm.h"
 #include "support/SpyPorts.h"
+#include "ui/MIDISetupForm.h"
 #include "ui/Placement.h"
 #include "ui/Twips.h"
 

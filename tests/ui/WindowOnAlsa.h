@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "WindowOnMidi.h"
@@ -14,14 +15,14 @@ namespace marovane::testing {
 // the setup dialog and listens with its "synth" on the chosen output.
 class WindowOnAlsa : public WindowOnMidi {
 protected:
-    static constexpr char kKeyboard[] = "Peer:keys";
-    static constexpr char kSynth[] = "Peer:synth";
+    static constexpr char keyboardPort[] = "Peer:keys";
+    static constexpr char synthPort[] = "Peer:synth";
 
     void SetUp() override { window_ = std::make_unique<frmMain>(backend_, ui_); }
     // The program's ports close before the peer goes.
     void TearDown() override { window_.reset(); }
 
-    void goWithPeer() { goWith(kKeyboard, kSynth); }
+    void goWithPeer() { goWith(keyboardPort, synthPort); }
 
     void play(const std::vector<Bytes>& messages) override { peer_.play(messages); }
     std::size_t heardCount() override { return peer_.heardCount(); }

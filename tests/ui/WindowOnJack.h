@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "WindowOnMidi.h"
@@ -16,8 +17,8 @@ namespace marovane::testing {
 // output. Both peers are other JACK clients; dropping one closes its client.
 class WindowOnJack : public WindowOnMidi {
 protected:
-    static constexpr char kKeyboard[] = "PeerKeyboard:keys";
-    static constexpr char kSynth[] = "PeerSynth:synth";
+    static constexpr char keyboardPort[] = "PeerKeyboard:keys";
+    static constexpr char synthPort[] = "PeerSynth:synth";
 
     void SetUp() override {
         if (!JackServer::unavailable().empty()) GTEST_SKIP() << JackServer::unavailable();
@@ -36,10 +37,10 @@ protected:
     // JACK puts a connection into effect some cycles after it was made: what
     // is played before that is lost.
     void goWithPeers() {
-        goWith(kKeyboard, kSynth);
+        goWith(keyboardPort, synthPort);
         ASSERT_TRUE(eventually([&] {
-            return keyboard_->connected(kKeyboard, "Marovane:Marovane In") &&
-                   synth_->connected("Marovane:Marovane Out", kSynth);
+            return keyboard_->connected(keyboardPort, "Marovane:Marovane In") &&
+                   synth_->connected("Marovane:Marovane Out", synthPort);
         }));
     }
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a test program on an X display of its own (Xvfb, 1024 x 768 at 96 dpi)
 # under the openbox window manager. Exits 77 (skipped) when either is missing.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "EventBytes.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ struct Kind {
     bool received;  // whether the input takes it in
 };
 
-constexpr std::array kKinds{
+constexpr std::array kinds{
     Kind{0x80, SND_SEQ_EVENT_NOTEOFF, Layout::Note, true},
     Kind{0x90, SND_SEQ_EVENT_NOTEON, Layout::Note, true},
     Kind{0xA0, SND_SEQ_EVENT_KEYPRESS, Layout::Note, true},
@@ -44,7 +45,7 @@ constexpr std::array kKinds{
     Kind{0xFF, SND_SEQ_EVENT_RESET, Layout::None, true},
 };
 
-constexpr int kBendCentre = 8192;
+constexpr int bendCentre = 8192;
 
 bool isChannelStatus(unsigned char status) { return status >= 0x80 && status < 0xF0; }
 
@@ -69,8 +70,8 @@ bool eventFromBytes(const unsigned char* bytes, std::size_t size, snd_seq_event_
     if (size == 0) return false;
     const unsigned char status = bytes[0];
     const unsigned char family = isChannelStatus(status) ? status & 0xF0 : status;
-    const auto kind = std::find_if(kKinds.begin(), kKinds.end(), [&](const Kind& k) { return k.status == family; });
-    if (kind == kKinds.end() || size < lengthOf(kind->layout)) return false;
+    const auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const Kind& k) { return k.status == family; });
+    if (kind == kinds.end() || size < lengthOf(kind->layout)) return false;
     const unsigned char channel = status & 0x0F;
     event.type = kind->type;
     switch (kind->layout) {
@@ -84,7 +85,7 @@ bool eventFromBytes(const unsigned char* bytes, std::size_t size, snd_seq_event_
         event.data.control = {channel, {}, 0, bytes[1]};
         break;
     case Layout::Bend:
-        event.data.control = {channel, {}, 0, (bytes[1] | bytes[2] << 7) - kBendCentre};
+        event.data.control = {channel, {}, 0, (bytes[1] | bytes[2] << 7) - bendCentre};
         break;
     case Layout::Wide:
         event.data.control = {0, {}, 0, bytes[1] | bytes[2] << 7};
@@ -96,8 +97,8 @@ bool eventFromBytes(const unsigned char* bytes, std::size_t size, snd_seq_event_
 }
 
 std::size_t bytesFromEvent(const snd_seq_event_t& event, unsigned char (&bytes)[3]) {
-    const auto kind = std::find_if(kKinds.begin(), kKinds.end(), [&](const Kind& k) { return k.type == event.type; });
-    if (kind == kKinds.end() || !kind->received) return 0;
+    const auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const Kind& k) { return k.type == event.type; });
+    if (kind == kinds.end() || !kind->received) return 0;
     const bool channel = isChannelStatus(kind->status);
     // Note and control events keep the channel in the same place.
     bytes[0] = static_cast<unsigned char>(kind->status | (channel ? event.data.note.channel & 0x0F : 0));
@@ -116,7 +117,7 @@ std::size_t bytesFromEvent(const snd_seq_event_t& event, unsigned char (&bytes)[
         break;
     case Layout::Bend:
     case Layout::Wide: {
-        const int value = event.data.control.value + (kind->layout == Layout::Bend ? kBendCentre : 0);
+        const int value = event.data.control.value + (kind->layout == Layout::Bend ? bendCentre : 0);
         bytes[1] = low7(value);
         bytes[2] = low7(value >> 7);
         break;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "SequencerClient.h"
 
 #include "ports/LibraryMessages.h"
@@ -11,13 +12,13 @@ namespace marovane {
 
 namespace {
 
-constexpr char kClientName[] = "Marovane";
-constexpr char kInPortName[] = "Marovane In";
+constexpr char clientName[] = "Marovane";
+constexpr char inPortName[] = "Marovane In";
 
 // The most the kernel grants a client (its SNDRV_SEQ_MAX_*EVENTS): events
 // scheduled ahead, and events received and not yet read. With the reader's
 // buffer as large, a flood is taken in whole batches.
-constexpr int kPoolEvents = 2000;
+constexpr int poolEvents = 2000;
 
 // libasound's own messages go where the program's quiet rule says.
 void libraryMessage(const char* file, int line, const char* function, int error, const char* format, ...) {
@@ -70,16 +71,16 @@ std::unique_ptr<SequencerClient> SequencerClient::open(PortError& error) {
 }
 
 void SequencerClient::setUp() {
-    check(snd_seq_set_client_name(seq_, kClientName), "name the client");
+    check(snd_seq_set_client_name(seq_, clientName), "name the client");
     id_ = snd_seq_client_id(seq_);
     check(id_, "number the client");
-    check(snd_seq_set_client_pool_output(seq_, kPoolEvents), "size the output pool");
-    check(snd_seq_set_client_pool_input(seq_, kPoolEvents), "size the input pool");
-    check(snd_seq_set_input_buffer_size(seq_, kPoolEvents * sizeof(snd_seq_event_t)), "size the input buffer");
-    in_ = makePort(seq_, kInPortName, writable);
+    check(snd_seq_set_client_pool_output(seq_, poolEvents), "size the output pool");
+    check(snd_seq_set_client_pool_input(seq_, poolEvents), "size the input pool");
+    check(snd_seq_set_input_buffer_size(seq_, poolEvents * sizeof(snd_seq_event_t)), "size the input buffer");
+    in_ = makePort(seq_, inPortName, writable);
     out_ = makePort(seq_, outPortName, readable);
 
-    queue_ = snd_seq_alloc_named_queue(seq_, kClientName);
+    queue_ = snd_seq_alloc_named_queue(seq_, clientName);
     check(queue_, "make a queue");
     // The high-resolution timer, where the kernel has it, rather than the
     // system tick; without it the default timer serves. The queue runs only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "SequencerReader.h"
 
 #include "EventBytes.h"
@@ -16,7 +17,7 @@ namespace {
 
 // Events read per hold of the lock, so that a flood does not keep the UI
 // thread from closing an input for long.
-constexpr int kBatch = 256;
+constexpr int readBatch = 256;
 
 }  // namespace
 
@@ -70,7 +71,7 @@ void SequencerReader::run() {
 
 bool SequencerReader::readWaiting() {
     std::lock_guard lock(mutex_);
-    for (int read = 0; read < kBatch; ++read) {
+    for (int read = 0; read < readBatch; ++read) {
         snd_seq_event_t* event = nullptr;
         const int result = snd_seq_event_input(seq_, &event);
         // -ENOSPC: the kernel's input pool overflowed and dropped what was

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TimedSender.h"
 
 #include <algorithm>
@@ -6,19 +7,19 @@ namespace marovane {
 
 namespace {
 
-constexpr std::int64_t kNsPerSecond = 1'000'000'000;
-constexpr auto kReadWithin = std::chrono::microseconds(200);
-constexpr int kReadAttempts = 3;
+constexpr std::int64_t nsPerSecond = 1'000'000'000;
+constexpr auto readWithin = std::chrono::microseconds(200);
+constexpr int readAttempts = 3;
 // How long the queue runs on after the last event scheduled: longer than
 // the longest step, so that it runs on while a clock ticks.
-constexpr std::int64_t kIdleNs = 2 * kNsPerSecond;
+constexpr std::int64_t idleNs = 2 * nsPerSecond;
 
 std::int64_t nanoseconds(const snd_seq_real_time_t& time) {
-    return static_cast<std::int64_t>(time.tv_sec) * kNsPerSecond + time.tv_nsec;
+    return static_cast<std::int64_t>(time.tv_sec) * nsPerSecond + time.tv_nsec;
 }
 
 snd_seq_real_time_t realTime(std::int64_t ns) {
-    return {static_cast<unsigned>(ns / kNsPerSecond), static_cast<unsigned>(ns % kNsPerSecond)};
+    return {static_cast<unsigned>(ns / nsPerSecond), static_cast<unsigned>(ns % nsPerSecond)};
 }
 
 }  // namespace
@@ -58,7 +59,7 @@ int TimedSender::send(snd_seq_event_t& event, SendTime due) {
     lastNs_ = at;
     keepLastScheduled(waitingEvents());
     scheduled_.push_back(event);
-    moveStop(at + kIdleNs);
+    moveStop(at + idleNs);
     return result;
 }
 
@@ -80,7 +81,7 @@ void TimedSender::flush() {
         snd_seq_event_output_direct(seq_, &waiting);
     }
     scheduled_.clear();
-    moveStop(queueNow() + kIdleNs);  // the old stop went with the rest
+    moveStop(queueNow() + idleNs);  // the old stop went with the rest
 }
 
 // The queue hands its events on in the order of their times, which is the
@@ -99,7 +100,7 @@ int TimedSender::readQueue(Clock::time_point& steadyNow) {
         const int queried = snd_seq_get_queue_status(seq_, queue_, status_);
         const auto after = Clock::now();
         steadyNow = before + (after - before) / 2;
-        if (queried < 0 || after - before < kReadWithin || attempt == kReadAttempts) return queried;
+        if (queried < 0 || after - before < readWithin || attempt == readAttempts) return queried;
     }
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "JackClient.h"
 
 #include "ports/DeviceErrors.h"
@@ -12,18 +13,18 @@ namespace marovane {
 
 namespace {
 
-constexpr char kClientName[] = "Marovane";
-constexpr char kInputPort[] = "Marovane In";
-constexpr char kOutputPort[] = "Marovane Out";
+constexpr char clientName[] = "Marovane";
+constexpr char inputPort[] = "Marovane In";
+constexpr char outputPort[] = "Marovane Out";
 
 // How long the end of the program waits for what the outputs sent last (the
 // endings of sounding notes) to be written.
-constexpr std::chrono::milliseconds kFinalDrain{200};
+constexpr std::chrono::milliseconds finalDrain{200};
 
 }  // namespace
 
 std::shared_ptr<JackClient> JackClient::open(PortError& why) {
-    jack_client_t* handle = jack_client_open(kClientName, JackNoStartServer, nullptr);
+    jack_client_t* handle = jack_client_open(clientName, JackNoStartServer, nullptr);
     if (!handle) {
         why = {ErrorNoMidiSystem, "No MIDI system: no JACK server is running."};
         return nullptr;
@@ -37,7 +38,7 @@ JackClient::JackClient(jack_client_t* client) : client_(client) { sem_init(&wake
 
 JackClient::~JackClient() {
     if (client_) {
-        const auto deadline = std::chrono::steady_clock::now() + kFinalDrain;
+        const auto deadline = std::chrono::steady_clock::now() + finalDrain;
         while (!gone_ && waiting() > 0 && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -56,8 +57,8 @@ void JackClient::close() {
 }
 
 bool JackClient::start(PortError& why) {
-    input_ = jack_port_register(client_, kInputPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    output_ = jack_port_register(client_, kOutputPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    input_ = jack_port_register(client_, inputPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    output_ = jack_port_register(client_, outputPort, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     if (!input_ || !output_) {
         why = {ErrorOpenFailed,
                "The JACK server refused the program's MIDI ports \"Marovane In\" and \"Marovane Out\"."};

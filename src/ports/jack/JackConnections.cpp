@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "JackConnections.h"
 
 #include <chrono>
@@ -13,7 +14,7 @@ using Clock = std::chrono::steady_clock;
 
 // A server that runs no cycle for this long while messages wait is taken
 // as standing still.
-constexpr std::chrono::seconds kStall{1};
+constexpr std::chrono::seconds stall{1};
 
 // The connection's change sink is told while it is open; the news of its own
 // closing is not for it.
@@ -67,7 +68,7 @@ public:
         if (client_->gone()) {
             return {ErrorSendFailed, "The MIDI message was not sent: the JACK server is no longer running."};
         }
-        if (bytes.empty() || bytes.size() > kShortMessage) {
+        if (bytes.empty() || bytes.size() > shortMessage) {
             return {ErrorSendFailed,
                     "The MIDI message was not sent: the JACK output takes messages of one to three "
                     "bytes only."};
@@ -79,7 +80,7 @@ public:
             cycles_ = cycles;
             movedAt_ = now;
         }
-        if (client_->waiting() > 0 && now - movedAt_ > kStall) {
+        if (client_->waiting() > 0 && now - movedAt_ > stall) {
             return refused({ErrorSendFailed,
                             "The MIDI system has stopped responding: the JACK server has run no process cycle for "
                             "over a second, so nothing is sent until it runs again."},

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "JackCycle.h"
 
 #include <jack/midiport.h>
@@ -19,17 +20,17 @@ namespace {
 // keeps within both.
 constexpr std::size_t eventCost(std::size_t size) { return 16 + (size + 7) / 8 * 8; }
 // The sequence's own header, with room to spare.
-constexpr std::size_t kBufferReserve = 64;
+constexpr std::size_t bufferReserve = 64;
 
 // A message this long overdue on JACK's clock goes at once, whatever frame
 // its time maps to: the mapping follows the server's estimate of its cycles,
 // which on a busy machine was seen to lag by a fraction of a second.
-constexpr std::int64_t kOverdueUs = 1'000'000;
+constexpr std::int64_t overdueUs = 1'000'000;
 
 // What the program has no use for: system exclusive, MIDI time code, clock
 // and active sensing. A clock alone would send dozens of messages a second.
 bool passesOn(const jack_midi_event_t& event) {
-    if (event.size == 0 || event.size > kShortMessage) return false;
+    if (event.size == 0 || event.size > shortMessage) return false;
     switch (event.buffer[0]) {
     case 0xF0:
     case 0xF1:
@@ -75,7 +76,7 @@ bool writeOutgoing(jack_client_t* client, jack_nframes_t frames, void* portBuffe
     // Idle cycles ask nothing more of JACK: some clocks cost a system call.
     if (!ring.front()) return false;
     const std::size_t room = jack_midi_max_event_size(portBuffer);
-    std::size_t budget = room > kBufferReserve ? room - kBufferReserve : 0;
+    std::size_t budget = room > bufferReserve ? room - bufferReserve : 0;
     jack_nframes_t cycleStart = 0;
     jack_time_t startUs = 0;
     jack_time_t nextStartUs = 0;
@@ -89,7 +90,7 @@ bool writeOutgoing(jack_client_t* client, jack_nframes_t frames, void* portBuffe
     while (const OutgoingMessage* message = ring.front()) {
         jack_nframes_t frame = free;
         const auto due = static_cast<std::int64_t>(message->due);
-        if (timed && due != 0 && due + kOverdueUs > now) {
+        if (timed && due != 0 && due + overdueUs > now) {
             const auto sinceStart = static_cast<double>(due - static_cast<std::int64_t>(startUs));
             const std::int64_t offset = std::llround(sinceStart * framesPerUs) + frames;
             if (offset >= frames) break;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "ports/SpscRing.h"
@@ -12,17 +13,17 @@ namespace marovane {
 
 // Short messages only: the program sends nothing longer, and takes nothing
 // longer in (see takeIncoming).
-constexpr std::size_t kShortMessage = 3;
+constexpr std::size_t shortMessage = 3;
 
 struct OutgoingMessage {
     jack_time_t due = 0;  // on JACK's microsecond clock; 0 for as soon as possible
     std::uint8_t size = 0;
-    std::array<unsigned char, kShortMessage> bytes{};
+    std::array<unsigned char, shortMessage> bytes{};
 };
 
 struct IncomingMessage {
     std::uint8_t size = 0;
-    std::array<unsigned char, kShortMessage> bytes{};
+    std::array<unsigned char, shortMessage> bytes{};
 };
 
 // Each holds several times what one cycle carries (some 1,400 messages, see

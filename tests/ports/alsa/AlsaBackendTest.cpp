@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ports/DeviceErrors.h"
 #include "ports/MIDIInput.h"
 #include "ports/MIDIOutput.h"
@@ -24,12 +25,12 @@ using testing::SequencerPeer;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-constexpr char kThrough[] = "Midi Through:Midi Through Port-0";
-constexpr char kOwnIn[] = "Marovane:Marovane In";
-constexpr char kOwnOut[] = "Marovane:Marovane Out";
+constexpr char through[] = "Midi Through:Midi Through Port-0";
+constexpr char ownIn[] = "Marovane:Marovane In";
+constexpr char ownOut[] = "Marovane:Marovane Out";
 
 // Every channel message family, on several channels, bends at both ends.
-const std::vector<Bytes> kFamilies{
+const std::vector<Bytes> families{
     {0x90, 60, 100},  {0x93, 60, 0} /* stays a note-on */,
     {0x81, 60, 64},   {0xA2, 61, 30},
     {0xB4, 7, 99},    {0xC5, 5},
@@ -63,44 +64,44 @@ TEST_F(AlsaBackendTest, ListsOtherClientsPortsButNeverItsOwnOrTheSystems) {
     auto output = backend_.openVirtualOutput(changes_);
     ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
 
-    EXPECT_EQ(backend_.inputDevices(), (std::vector<std::string>{kThrough, peer_.keys()}));
-    EXPECT_EQ(backend_.outputDevices(), (std::vector<std::string>{kThrough, peer_.synth()}));
+    EXPECT_EQ(backend_.inputDevices(), (std::vector<std::string>{through, peer_.keys()}));
+    EXPECT_EQ(backend_.outputDevices(), (std::vector<std::string>{through, peer_.synth()}));
     EXPECT_EQ(backend_.virtualOutputName(), "Marovane Out");
     EXPECT_EQ(backend_.openInput("Gone:away", received_, changes_).error.text, noSuchDevice("Gone:away", "input").text);
-    EXPECT_EQ(backend_.openOutput(kOwnOut, changes_).error.code, ErrorNoSuchDevice);
+    EXPECT_EQ(backend_.openOutput(ownOut, changes_).error.code, ErrorNoSuchDevice);
 }
 
 TEST_F(AlsaBackendTest, ADeviceIsASubscriptionOfTheProgramsWhileItIsOpen) {
     auto input = backend_.openInput(peer_.keys(), received_, changes_);
     auto output = backend_.openOutput(peer_.synth(), changes_);
     ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
-    EXPECT_TRUE(peer_.connected(peer_.keys(), kOwnIn));
-    EXPECT_TRUE(peer_.connected(kOwnOut, peer_.synth()));
+    EXPECT_TRUE(peer_.connected(peer_.keys(), ownIn));
+    EXPECT_TRUE(peer_.connected(ownOut, peer_.synth()));
 
     input.connection.reset();
     output = backend_.openVirtualOutput(changes_);
 
-    EXPECT_FALSE(peer_.connected(peer_.keys(), kOwnIn));
-    EXPECT_FALSE(peer_.connected(kOwnOut, peer_.synth()));
+    EXPECT_FALSE(peer_.connected(peer_.keys(), ownIn));
+    EXPECT_FALSE(peer_.connected(ownOut, peer_.synth()));
 }
 
 // The ports outlive their components' closing, so a connection a user made
 // with aconnect holds; so does one the program would have made itself.
 TEST_F(AlsaBackendTest, SubscriptionsOthersMadeSurviveClosingAndReopening) {
-    auto input = backend_.openInput(kThrough, received_, changes_);
+    auto input = backend_.openInput(through, received_, changes_);
     auto output = backend_.openVirtualOutput(changes_);
-    peer_.connect(peer_.keys(), kOwnIn);
-    peer_.connect(kOwnOut, peer_.synth());
+    peer_.connect(peer_.keys(), ownIn);
+    peer_.connect(ownOut, peer_.synth());
 
     input.connection.reset();
     output = backend_.openOutput(peer_.synth(), changes_);
     output.connection.reset();
-    input = backend_.openInput(kThrough, received_, changes_);
+    input = backend_.openInput(through, received_, changes_);
     output = backend_.openVirtualOutput(changes_);
     ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
 
-    EXPECT_TRUE(peer_.connected(peer_.keys(), kOwnIn));
-    EXPECT_TRUE(peer_.connected(kOwnOut, peer_.synth()));
+    EXPECT_TRUE(peer_.connected(peer_.keys(), ownIn));
+    EXPECT_TRUE(peer_.connected(ownOut, peer_.synth()));
     peer_.play({{0x90, 1, 2}});
     EXPECT_EQ(output.connection->send({0x91, 3, 4}, {}).code, 0);
     EXPECT_EQ(received_.waitFor(1), (std::vector<Bytes>{{0x90, 1, 2}}));
@@ -113,14 +114,14 @@ TEST_F(AlsaBackendTest, EveryFamilyPassesUnchangedBothWays) {
     auto output = backend_.openOutput(peer_.synth(), changes_);
     ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
     std::vector<Bytes> played{{0xF0, 0x7D, 1, 2, 0xF7}, {0xF8}, {0xFE}};
-    played.insert(played.end(), kFamilies.begin(), kFamilies.end());
+    played.insert(played.end(), families.begin(), families.end());
     played.insert(played.begin() + 6, {{0xF8}, {0xFE}});
 
     peer_.play(played);
-    for (const Bytes& message : kFamilies) EXPECT_EQ(output.connection->send(message, {}).code, 0);
+    for (const Bytes& message : families) EXPECT_EQ(output.connection->send(message, {}).code, 0);
 
-    EXPECT_EQ(received_.waitFor(kFamilies.size()), kFamilies);
-    EXPECT_EQ(peer_.bytesHeard(kFamilies.size()), kFamilies);
+    EXPECT_EQ(received_.waitFor(families.size()), families);
+    EXPECT_EQ(peer_.bytesHeard(families.size()), families);
 }
 
 // Played as fast as the sequencer carries it: the keyboard keeps up to 1,500
@@ -184,13 +185,13 @@ TEST_F(AlsaBackendTest, ADeviceThatGoesIsReportedOnceOnThePortItFeeds) {
 // Times as the synthesiser's queue stamps them on arrival. The tolerance is
 // wide, for an emulated machine: it tells a message scheduled from one sent
 // at once, not how precise the timer is.
-constexpr auto kTolerance = 20ms;
+constexpr auto arrivalTolerance = 20ms;
 
 TEST_F(AlsaBackendTest, ScheduledMessagesSoundAtTheirTimePlusTheLatency) {
     auto output = backend_.openOutput(peer_.synth(), changes_);
     ASSERT_TRUE(output.connection) << output.error.text;
     const auto near = [&](Clock::time_point at, Clock::time_point expected) {
-        return at > expected - kTolerance && at < expected + kTolerance;
+        return at > expected - arrivalTolerance && at < expected + arrivalTolerance;
     };
 
     const auto due = Clock::now() + 150ms;
@@ -220,7 +221,7 @@ TEST_F(AlsaBackendTest, ClosingAnOutputSendsWhatWaitsAtOnce) {
 
     output.connection.reset();
     EXPECT_EQ(peer_.bytesHeard(2), (std::vector<Bytes>{{0x90, 60, 100}, {0x90, 60, 0}}));
-    EXPECT_FALSE(peer_.connected(kOwnOut, peer_.synth()));
+    EXPECT_FALSE(peer_.connected(ownOut, peer_.synth()));
 }
 
 // A running queue wakes the kernel every millisecond: the back end's runs
@@ -241,8 +242,8 @@ TEST_F(AlsaBackendTest, TheQueueRunsOnlyWhileItHasSomethingToPlay) {
     ASSERT_EQ(output.connection->send({0x90, 62, 100}, due).code, 0);
     const auto heard = peer_.waitFor(3);
     ASSERT_EQ(heard.size(), 3u);
-    EXPECT_GT(heard[2].at, due + TimedSender::latency - kTolerance);
-    EXPECT_LT(heard[2].at, due + TimedSender::latency + kTolerance);
+    EXPECT_GT(heard[2].at, due + TimedSender::latency - arrivalTolerance);
+    EXPECT_LT(heard[2].at, due + TimedSender::latency + arrivalTolerance);
 }
 
 // Messages scheduled far ahead fill the client's output pool; sending never

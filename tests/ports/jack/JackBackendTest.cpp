@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ports/jack/JackBackend.h"
 #include "support/Collectors.h"
 #include "support/JackPeer.h"
@@ -22,13 +23,13 @@ using testing::Bytes;
 using testing::eventually;
 using Clock = std::chrono::steady_clock;
 
-const Bytes kNoteOn{0x90, 60, 100};
-const Bytes kNoteEnd{0x90, 60, 0};
-const Bytes kProgramChange{0xC0, 5};
-const Bytes kTuneRequest{0xF6};
+const Bytes noteOn{0x90, 60, 100};
+const Bytes noteEnd{0x90, 60, 0};
+const Bytes programChange{0xC0, 5};
+const Bytes tuneRequest{0xF6};
 
-constexpr char kOwnIn[] = "Marovane:Marovane In";
-constexpr char kOwnOut[] = "Marovane:Marovane Out";
+constexpr char ownIn[] = "Marovane:Marovane In";
+constexpr char ownOut[] = "Marovane:Marovane Out";
 
 class JackBackendTest : public ::testing::Test {
 protected:
@@ -49,7 +50,7 @@ protected:
     std::unique_ptr<OutputConnection> output() {
         auto opened = backend_->openOutput(peer_->synth(), changes_);
         EXPECT_TRUE(opened.connection) << opened.error.text;
-        EXPECT_TRUE(eventually([&] { return connected(kOwnOut, peer_->synth()); }));
+        EXPECT_TRUE(eventually([&] { return connected(ownOut, peer_->synth()); }));
         return std::move(opened.connection);
     }
 
@@ -79,15 +80,15 @@ TEST_F(JackBackendTest, ListsOnlyOtherClientsPorts) {
 
     EXPECT_EQ(backend_->inputDevices(), std::vector<std::string>{peer_->keys()});
     EXPECT_EQ(backend_->outputDevices(), std::vector<std::string>{peer_->synth()});
-    EXPECT_TRUE(eventually([&] { return ownPorts() == std::vector<std::string>{kOwnIn, kOwnOut}; }));
+    EXPECT_TRUE(eventually([&] { return ownPorts() == std::vector<std::string>{ownIn, ownOut}; }));
 
-    for (const char* device : {kOwnOut, "Gone:away"}) {
+    for (const char* device : {ownOut, "Gone:away"}) {
         const auto input = backend_->openInput(device, received_, changes_);
         EXPECT_FALSE(input.connection);
         EXPECT_EQ(input.error.code, ErrorNoSuchDevice);
         EXPECT_EQ(input.error.text, "The MIDI input device \"" + std::string(device) + "\" is no longer there.");
     }
-    EXPECT_EQ(backend_->openOutput(kOwnIn, changes_).error.code, ErrorNoSuchDevice);
+    EXPECT_EQ(backend_->openOutput(ownIn, changes_).error.code, ErrorNoSuchDevice);
 }
 
 // Short messages pass unchanged and in order, a velocity-0 note-on included;
@@ -96,10 +97,10 @@ TEST_F(JackBackendTest, ListsOnlyOtherClientsPorts) {
 TEST_F(JackBackendTest, InputPassesPeerMessagesOn) {
     auto input = backend_->openInput(peer_->keys(), received_, changes_);
     ASSERT_TRUE(input.connection) << input.error.text;
-    ASSERT_TRUE(eventually([&] { return connected(peer_->keys(), kOwnIn); }));
+    ASSERT_TRUE(eventually([&] { return connected(peer_->keys(), ownIn); }));
 
-    peer_->play({kNoteOn, {0xF8}, kNoteEnd, {0xFE}, kProgramChange, {0xF0, 0x7E, 0xF7}, {0xF1, 0x01}, kTuneRequest});
-    EXPECT_EQ(received_.waitFor(4), (std::vector<Bytes>{kNoteOn, kNoteEnd, kProgramChange, kTuneRequest}));
+    peer_->play({noteOn, {0xF8}, noteEnd, {0xFE}, programChange, {0xF0, 0x7E, 0xF7}, {0xF1, 0x01}, tuneRequest});
+    EXPECT_EQ(received_.waitFor(4), (std::vector<Bytes>{noteOn, noteEnd, programChange, tuneRequest}));
 
     const auto flood = testing::numberedMessages(10000);
     peer_->play(flood);
@@ -107,8 +108,8 @@ TEST_F(JackBackendTest, InputPassesPeerMessagesOn) {
     EXPECT_TRUE(testing::sameMessages({all.begin() + 4, all.end()}, flood));
 
     input.connection.reset();
-    EXPECT_TRUE(eventually([&] { return !connected(peer_->keys(), kOwnIn); }));
-    peer_->play({kNoteOn});
+    EXPECT_TRUE(eventually([&] { return !connected(peer_->keys(), ownIn); }));
+    peer_->play({noteOn});
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(received_.count(), 4 + flood.size());
 }
@@ -118,17 +119,17 @@ TEST_F(JackBackendTest, InputPassesPeerMessagesOn) {
 TEST_F(JackBackendTest, OutputsReachPeers) {
     auto named = output();
     ASSERT_TRUE(named);
-    send(*named, {kNoteOn, kNoteEnd});
-    EXPECT_EQ(peer_->heardBytes(2), (std::vector<Bytes>{kNoteOn, kNoteEnd}));
+    send(*named, {noteOn, noteEnd});
+    EXPECT_EQ(peer_->heardBytes(2), (std::vector<Bytes>{noteOn, noteEnd}));
     named.reset();
-    ASSERT_TRUE(eventually([&] { return !connected(kOwnOut, peer_->synth()); }));
+    ASSERT_TRUE(eventually([&] { return !connected(ownOut, peer_->synth()); }));
 
     auto own = backend_->openVirtualOutput(changes_);
     ASSERT_TRUE(own.connection) << own.error.text;
-    ASSERT_EQ(jack_connect(peer_->client(), kOwnOut, peer_->synth().c_str()), 0);
-    ASSERT_TRUE(eventually([&] { return connected(kOwnOut, peer_->synth()); }));
-    send(*own.connection, {kProgramChange, kTuneRequest});
-    EXPECT_EQ(peer_->heardBytes(4), (std::vector<Bytes>{kNoteOn, kNoteEnd, kProgramChange, kTuneRequest}));
+    ASSERT_EQ(jack_connect(peer_->client(), ownOut, peer_->synth().c_str()), 0);
+    ASSERT_TRUE(eventually([&] { return connected(ownOut, peer_->synth()); }));
+    send(*own.connection, {programChange, tuneRequest});
+    EXPECT_EQ(peer_->heardBytes(4), (std::vector<Bytes>{noteOn, noteEnd, programChange, tuneRequest}));
 }
 
 // A message due at a time is heard one period after it, on its frame (as
@@ -191,7 +192,7 @@ TEST_F(JackBackendTest, AFloodThroughOneOutputArrivesWhole) {
     out.reset();
 
     EXPECT_TRUE(testing::sameMessages(peer_->heardBytes(flood.size()), flood));
-    EXPECT_TRUE(eventually([&] { return !connected(kOwnOut, peer_->synth()); }));
+    EXPECT_TRUE(eventually([&] { return !connected(ownOut, peer_->synth()); }));
 }
 
 // Closing and reopening the program's connections (as the setup dialog
@@ -202,32 +203,32 @@ TEST_F(JackBackendTest, ConnectionsOthersMadeSurvive) {
     auto out = output();
     auto input = backend_->openInput(peer_->keys(), received_, changes_);
     ASSERT_TRUE(out && input.connection);
-    ASSERT_EQ(jack_connect(patchbay.client(), kOwnOut, patchbay.synth().c_str()), 0);
-    ASSERT_EQ(jack_connect(patchbay.client(), patchbay.keys().c_str(), kOwnIn), 0);
+    ASSERT_EQ(jack_connect(patchbay.client(), ownOut, patchbay.synth().c_str()), 0);
+    ASSERT_EQ(jack_connect(patchbay.client(), patchbay.keys().c_str(), ownIn), 0);
 
     out.reset();
     input.connection.reset();
-    EXPECT_TRUE(eventually([&] { return !connected(kOwnOut, peer_->synth()) && !connected(peer_->keys(), kOwnIn); }));
+    EXPECT_TRUE(eventually([&] { return !connected(ownOut, peer_->synth()) && !connected(peer_->keys(), ownIn); }));
     out = output();
     input = backend_->openInput(peer_->keys(), received_, changes_);
     ASSERT_TRUE(out && input.connection);
-    EXPECT_TRUE(eventually([&] { return connected(kOwnOut, peer_->synth()) && connected(peer_->keys(), kOwnIn); }));
-    EXPECT_TRUE(connected(kOwnOut, patchbay.synth()));
-    EXPECT_TRUE(connected(patchbay.keys(), kOwnIn));
+    EXPECT_TRUE(eventually([&] { return connected(ownOut, peer_->synth()) && connected(peer_->keys(), ownIn); }));
+    EXPECT_TRUE(connected(ownOut, patchbay.synth()));
+    EXPECT_TRUE(connected(patchbay.keys(), ownIn));
 
-    send(*out, {kNoteOn});
-    EXPECT_EQ(patchbay.heardBytes(1), std::vector<Bytes>{kNoteOn});
-    EXPECT_EQ(peer_->heardBytes(1), std::vector<Bytes>{kNoteOn});
+    send(*out, {noteOn});
+    EXPECT_EQ(patchbay.heardBytes(1), std::vector<Bytes>{noteOn});
+    EXPECT_EQ(peer_->heardBytes(1), std::vector<Bytes>{noteOn});
 
     // A connection that was there before the program's open is not its own.
     out.reset();
-    ASSERT_TRUE(eventually([&] { return !connected(kOwnOut, peer_->synth()); }));
-    ASSERT_EQ(jack_connect(patchbay.client(), kOwnOut, peer_->synth().c_str()), 0);
-    ASSERT_TRUE(eventually([&] { return connected(kOwnOut, peer_->synth()); }));
+    ASSERT_TRUE(eventually([&] { return !connected(ownOut, peer_->synth()); }));
+    ASSERT_EQ(jack_connect(patchbay.client(), ownOut, peer_->synth().c_str()), 0);
+    ASSERT_TRUE(eventually([&] { return connected(ownOut, peer_->synth()); }));
     out = output();
     out.reset();
     std::this_thread::sleep_for(100ms);
-    EXPECT_TRUE(connected(kOwnOut, peer_->synth()));
+    EXPECT_TRUE(connected(ownOut, peer_->synth()));
 }
 
 // A server that stands still takes nothing, and the output says so once,
@@ -254,10 +255,10 @@ TEST_F(JackBackendTest, AServerStandingStillIsToldOnce) {
     };
 
     standStill();
-    const PortError first = out->send(kNoteOn, {});
+    const PortError first = out->send(noteOn, {});
     std::this_thread::sleep_for(1100ms);
-    const PortError stalled = out->send(kNoteOn, {});
-    const PortError again = out->send(kNoteOn, {});
+    const PortError stalled = out->send(noteOn, {});
+    const PortError again = out->send(noteOn, {});
     testing::JackServer::resume();
     EXPECT_EQ(first.code, 0);
     EXPECT_EQ(stalled.code, ErrorSendFailed);
@@ -275,7 +276,7 @@ TEST_F(JackBackendTest, AServerStandingStillIsToldOnce) {
         if (overrun.code != 0) break;
         ++taken;
     }
-    const PortError overrunAgain = out->send(kNoteOn, {});
+    const PortError overrunAgain = out->send(noteOn, {});
     testing::JackServer::resume();
     EXPECT_EQ(overrun.code, ErrorSendFailed);
     EXPECT_EQ(overrunAgain.code, ErrorNotDone);

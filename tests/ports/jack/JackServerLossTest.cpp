@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ports/DeviceErrors.h"
 #include "ports/jack/JackBackend.h"
 #include "support/Collectors.h"

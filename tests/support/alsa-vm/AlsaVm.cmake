@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Tests on a real ALSA sequencer, in the virtual machine of run-in-alsa-vm.sh.
 
 # Where the machine keeps the kernel it fetches on its first run (some 70 MB);

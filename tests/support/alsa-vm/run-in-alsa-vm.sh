@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # run-in-alsa-vm.sh CMD [ARGS...]
 #
 # Runs CMD inside a throw-away virtual machine that has a real ALSA sequencer:

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # run-suites.sh SUITE... runs each test executable in turn, inside the ALSA
 # virtual machine, and fails when any fails. A suite that finds no sequencer
 # exits 77; here that is a failure too, since the machine has one.

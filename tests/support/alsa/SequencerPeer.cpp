@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/alsa/SequencerPeer.h"
 
 #include <poll.h>
@@ -5,16 +6,16 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <stdexcept>
 
 namespace marovane::testing {
 
 namespace {
 
-constexpr int kPoolEvents = 2000;
-constexpr std::size_t kCoderBytes = 256;
+constexpr int poolEvents = 2000;
+constexpr std::size_t coderBytes = 256;
 
 void check(int result, const std::string& what) {
     if (result < 0) throw std::runtime_error(what + ": " + snd_strerror(result));
@@ -29,8 +30,8 @@ std::chrono::nanoseconds sinceStart(const snd_seq_real_time_t& time) {
 SequencerPeer::SequencerPeer(const std::string& client) : client_(client) {
     check(snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK), "open the sequencer");
     check(snd_seq_set_client_name(seq_, client.c_str()), "name the client");
-    check(snd_seq_set_client_pool_input(seq_, kPoolEvents), "size the input pool");
-    check(snd_seq_set_input_buffer_size(seq_, kPoolEvents * sizeof(snd_seq_event_t)), "size the input buffer");
+    check(snd_seq_set_client_pool_input(seq_, poolEvents), "size the input pool");
+    check(snd_seq_set_input_buffer_size(seq_, poolEvents * sizeof(snd_seq_event_t)), "size the input buffer");
     keys_ = snd_seq_create_simple_port(seq_, "keys", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                        SND_SEQ_PORT_TYPE_MIDI_GENERIC);
     check(keys_, "make the keys");
@@ -50,7 +51,7 @@ SequencerPeer::SequencerPeer(const std::string& client) : client_(client) {
     check(snd_seq_create_port(seq_, synth), "make the synth");
     synth_ = snd_seq_port_info_get_port(synth);
 
-    check(snd_midi_event_new(kCoderBytes, &coder_), "make a coder");
+    check(snd_midi_event_new(coderBytes, &coder_), "make a coder");
     stopFd_ = eventfd(0, EFD_CLOEXEC);
     listener_ = std::thread([this] { listen(); });
 }
@@ -164,7 +165,7 @@ snd_seq_addr_t SequencerPeer::address(const std::string& name) {
 
 void SequencerPeer::listen() {
     snd_midi_event_t* decoder;
-    if (snd_midi_event_new(kCoderBytes, &decoder) < 0) return;
+    if (snd_midi_event_new(coderBytes, &decoder) < 0) return;
     snd_midi_event_no_status(decoder, 1);
     const int count = snd_seq_poll_descriptors_count(seq_, POLLIN);
     std::vector<pollfd> fds(static_cast<std::size_t>(count) + 1);
@@ -176,11 +177,13 @@ void SequencerPeer::listen() {
         const auto queueToSteady = steadyOffset();
         snd_seq_event_t* event;
         while (snd_seq_event_input(seq_, &event) >= 0 && event) {
-            unsigned char bytes[kCoderBytes];
+            unsigned char bytes[coderBytes];
             snd_midi_event_reset_decode(decoder);
-            const long size = event->dest.port == synth_ ? snd_midi_event_decode(decoder, bytes, sizeof bytes, event) : 0;
+            const long size =
+                event->dest.port == synth_ ? snd_midi_event_decode(decoder, bytes, sizeof bytes, event) : 0;
             if (size <= 0) continue;
-            batch.push_back({Bytes(bytes, bytes + size), Clock::time_point(queueToSteady + sinceStart(event->time.time))});
+            batch.push_back(
+                {Bytes(bytes, bytes + size), Clock::time_point(queueToSteady + sinceStart(event->time.time))});
         }
         {
             std::lock_guard lock(mutex_);
