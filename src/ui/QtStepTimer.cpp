@@ -13,11 +13,15 @@ QtStepTimer::QtStepTimer(std::function<void(Clock::time_point due)> onTick) : on
     QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
 }
 
+QtStepTimer::Clock::time_point QtStepTimer::dueAfterNow() const {
+    return Clock::now() + timer_.intervalAsDuration() + lead;
+}
+
 void QtStepTimer::setEnabled(bool enabled) {
     // QTimer::start() would restart a running period; the clock keeps its beat.
     if (enabled && !timer_.isActive()) {
         timer_.start();
-        nextDue_ = Clock::now() + timer_.intervalAsDuration();
+        nextDue_ = dueAfterNow();
     }
     if (!enabled) timer_.stop();
 }
@@ -26,14 +30,13 @@ void QtStepTimer::setInterval(int milliseconds) {
     // QTimer::setInterval() restarts an active timer even for the same value.
     if (milliseconds == timer_.interval()) return;
     timer_.setInterval(milliseconds);
-    if (timer_.isActive()) nextDue_ = Clock::now() + timer_.intervalAsDuration();
+    if (timer_.isActive()) nextDue_ = dueAfterNow();
 }
 
 void QtStepTimer::tick() {
     const Clock::time_point due = nextDue_;
-    const Clock::time_point now = Clock::now();
     nextDue_ += timer_.intervalAsDuration();
-    if (nextDue_ < now) nextDue_ = now + timer_.intervalAsDuration();
+    if (nextDue_ < Clock::now() + lead) nextDue_ = dueAfterNow();
     onTick_(due);
 }
 

@@ -12,10 +12,18 @@ namespace marovane {
 
 // The step clock's timer on Qt: a precise timer, so that a step period of
 // 50 ms is not rounded to the coarse timer's 5 % slack. Each tick is told
-// when it was due, which is on the beat even when the tick runs late.
+// when it is due, which is on the beat however late the tick runs.
+//
+// Qt's timers wake up to a millisecond late (they wait in whole
+// milliseconds) and the system adds its own delay, while a JACK output
+// places a due message one period (1.3 ms at 64 frames) after its time: a
+// tick that ran after that would miss its frame. So each tick runs a lead
+// ahead of the time it reports as due, and its notes wait for their frame
+// instead. The lead only moves the whole beat later; intervals are as set.
 class QtStepTimer : public StepTimer {
 public:
     using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds lead{3};
 
     explicit QtStepTimer(std::function<void(Clock::time_point due)> onTick);
 
@@ -26,6 +34,8 @@ public:
 
 private:
     void tick();
+    // When the next tick is due, one period of the timer from now.
+    Clock::time_point dueAfterNow() const;
 
     QTimer timer_;
     std::function<void(Clock::time_point)> onTick_;
