@@ -69,11 +69,16 @@ bool JackClient::start(PortError& why) {
     outputName_ = jack_port_name(output_);
     setCallbacks();
     relay_ = std::thread([this] { relay(); });
-    if (jack_activate(client_) != 0) {
-        why = {ErrorOpenFailed, "The JACK server did not start the program's client \"Marovane\"."};
-        return false;
-    }
     return true;
+}
+
+PortError JackClient::activate() {
+    if (active_) return {};
+    if (jack_activate(client_) != 0) {
+        return {ErrorOpenFailed, "The JACK server did not start the program's client \"Marovane\"."};
+    }
+    active_ = true;
+    return {};
 }
 
 // Every callback here may run on a thread of libjack's that must not wait:

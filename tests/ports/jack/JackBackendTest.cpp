@@ -65,8 +65,8 @@ protected:
     std::unique_ptr<JackBackend> backend_;
 };
 
-// One client with both ports, made at the first use; its own ports are never
-// listed, so a thru cannot be opened onto itself.
+// One client with both ports, made with the back end; its own ports are
+// never listed, so a thru cannot be opened onto itself.
 TEST_F(JackBackendTest, ListsOnlyOtherClientsPorts) {
     const auto ownPorts = [&] {
         std::vector<std::string> names;
@@ -76,8 +76,6 @@ TEST_F(JackBackendTest, ListsOnlyOtherClientsPorts) {
         std::sort(names.begin(), names.end());
         return names;
     };
-    EXPECT_TRUE(ownPorts().empty());
-
     EXPECT_EQ(backend_->inputDevices(), std::vector<std::string>{peer_->keys()});
     EXPECT_EQ(backend_->outputDevices(), std::vector<std::string>{peer_->synth()});
     EXPECT_TRUE(eventually([&] { return ownPorts() == std::vector<std::string>{ownIn, ownOut}; }));

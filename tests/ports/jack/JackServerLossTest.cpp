@@ -85,5 +85,25 @@ TEST(JackServerLossTest, IsToldOnceAndTheServerIsFoundAgain) {
     outputAgain.connection.reset();
 }
 
+// The back end makes its client ahead and has it run at the first use; a
+// server lost before that (and restarted after a while: a server restarted
+// in this process at once would free the client's memory under it) is found
+// again by the first use.
+TEST(JackServerLossTest, AClientMadeAheadIsMadeAgain) {
+    if (!testing::JackServer::unavailable().empty()) GTEST_SKIP() << testing::JackServer::unavailable();
+    JackBackend backend;
+    testing::JackServer::kill();
+    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(testing::JackServer::restart());
+    testing::JackPeer peer("PeerLater");
+    EXPECT_EQ(backend.outputDevices(), std::vector<std::string>{peer.synth()});
+    testing::Changes changes;
+    auto output = backend.openOutput(peer.synth(), changes);
+    ASSERT_TRUE(output.connection) << output.error.text;
+    const Bytes note{0x90, 62, 80};
+    EXPECT_EQ(output.connection->send(note, {}).code, 0);
+    EXPECT_EQ(peer.heardBytes(1), std::vector<Bytes>{note});
+}
+
 }  // namespace
 }  // namespace marovane
