@@ -152,11 +152,12 @@ int JackMeter::keysProcess(jack_nframes_t frames, void* self) {
 int JackMeter::synthProcess(jack_nframes_t frames, void* self) {
     auto& meter = *static_cast<JackMeter*>(self);
     void* buffer = jack_port_get_buffer(meter.synthPort_, frames);
-    jack_nframes_t cycle = 0;
+    const jack_nframes_t cycle = jack_last_frame_time(meter.synth_);
+    jack_nframes_t cycleFrame = 0;
     jack_time_t cycleStart = 0;
     jack_time_t nextCycleStart = 0;
     float periodMicroseconds = 0;
-    jack_get_cycle_times(meter.synth_, &cycle, &cycleStart, &nextCycleStart, &periodMicroseconds);
+    jack_get_cycle_times(meter.synth_, &cycleFrame, &cycleStart, &nextCycleStart, &periodMicroseconds);
     const double nanosecondsPerFrame = (nextCycleStart - cycleStart) * 1000.0 / frames;
     const std::uint32_t count = jack_midi_get_event_count(buffer);
     for (std::uint32_t i = 0; i < count; ++i) {
