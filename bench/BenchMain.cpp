@@ -1,35 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The benchmark: starts a jackd of its own, runs the program against a
+// The benchmark: starts a JACK server of its own, runs the program against a
 // measuring JACK client and writes the figures to the report.
 //
-//   marovane_bench REPORT.md           the full run, written to the report
+//   marovane_bench REPORT.md           the full run on jackd, written to the report
 //   marovane_bench --quick             a short run, printed only
+//   pw-jack marovane_bench --server pipewire REPORT.md | --quick
+//                                      the same on a headless PipeWire, whose
+//                                      libjack `pw-jack` puts first
 
 #include "JackMeter.h"
 #include "Phases.h"
 #include "Report.h"
 #include "harness/JackdProcess.h"
+#include "harness/PipeWireProcess.h"
 
 #include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <iostream>
+#include <memory>
+#include <string>
 
 namespace marovane::bench {
 namespace {
 
-// How much each phase measures.
-struct Sizes {
-    double serverAloneSeconds;
-    int startupRuns;
-    double idleSeconds;
-    int thruMessages;
-    int clockTicks;
-};
-
-constexpr Sizes fullRun{10, 7, 10, 10000, 200};
-constexpr Sizes quickRun{3, 3, 3, 2000, 20};
-constexpr int messagesPerSecond = 1000;
+constexpr Sizes fullRun{10, 7, 10, 10000, 1000, 5, 10000, 500, 200, 50};
+constexpr Sizes quickRun{3, 3, 3, 2000, 1000, 2, 10000, 500, 20, 10};
 
 std::string utcNow() {
     const std::time_t now = std::time(nullptr);
@@ -45,13 +41,20 @@ void measure(const Sizes& sizes, RunFigures& run) {
     JackMeter meter;
     run.sampleRate = static_cast<int>(meter.sampleRate());
     run.periodFrames = static_cast<int>(meter.periodFrames());
-    Phases phases(meter, say);
-    run.serverAlone = phases.serverAlone(sizes.serverAloneSeconds);
-    run.startupMs = phases.startup(sizes.startupRuns);
-    phases.idleThenThru(sizes.idleSeconds, sizes.thruMessages, messagesPerSecond, run.idle, run.thru);
-    for (int periodMs : {50, 500}) run.clocks.push_back(phases.clock(periodMs, sizes.clockTicks));
+    Phases phases(meter, sizes, say);
+    run.serverAlone = phases.serverAlone();
+    run.startupMs = phases.startup();
+    phases.withPorts(run.idle, run.thru, run.floods);
+    run.bareIdle = phases.bareIdle();
+    run.openClose = phases.openClose();
+    for (int periodMs : {50, 500}) run.clocks.push_back(phases.clock(periodMs));
     run.xruns = meter.xruns();
     run.highestLoad = phases.highestLoad();
+}
+
+std::unique_ptr<harness::ServerProcess> startServer(bool pipeWire) {
+    if (pipeWire) return std::make_unique<harness::PipeWireProcess>();
+    return std::make_unique<harness::JackdProcess>("marovane-bench-");
 }
 
 }  // namespace
@@ -59,21 +62,29 @@ void measure(const Sizes& sizes, RunFigures& run) {
 
 int main(int argc, char* argv[]) {
     using namespace marovane::bench;
-    const std::string target = argc == 2 ? argv[1] : "";
-    if (target.empty()) {
-        std::cerr << "usage: marovane_bench REPORT.md | --quick\n";
+    const bool pipeWire = argc == 4 && std::string(argv[1]) == "--server" && std::string(argv[2]) == "pipewire";
+    const bool jackd = argc == 2 || (argc == 4 && std::string(argv[1]) == "--server" && std::string(argv[2]) == "jackd");
+    if (!pipeWire && !jackd) {
+        std::cerr << "usage: [pw-jack] marovane_bench [--server jackd|pipewire] REPORT.md | --quick\n";
         return 2;
     }
+    // The meter and the programs must reach the chosen server's libjack.
+    if (pipeWire != marovane::harness::usesPipeWiresJack()) {
+        std::cerr << (pipeWire ? "run it under pw-jack for PipeWire\n" : "run it without pw-jack for jackd\n");
+        return 2;
+    }
+    const std::string target = argv[argc - 1];
     const bool quick = target == "--quick";
     // The program's window needs no display.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     RunFigures run;
+    run.pipeWire = pipeWire;
     run.date = utcNow();
     run.loadAtStart = loadAverage();
-    marovane::harness::JackdProcess server("marovane-bench-");
-    if (!server.failure().empty()) {
-        std::cerr << server.failure() << "\n";
+    const auto server = startServer(pipeWire);
+    if (!server->failure().empty()) {
+        std::cerr << server->failure() << "\n";
         return 1;
     }
     try {
@@ -83,13 +94,13 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     run.loadAtEnd = loadAverage();
-    if (!server.stop()) std::cerr << "jackd did not stop cleanly; see " << server.log() << "\n";
+    if (!server->stop()) std::cerr << "the server did not stop cleanly; see " << server->log() << "\n";
 
     const std::string block = reportBlock(run);
     std::cout << "\n" << block << std::flush;
     if (quick) return 0;
     try {
-        writeReport(target, block);
+        writeReport(target, run.pipeWire, block);
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";
         return 1;

@@ -11,7 +11,15 @@
 //       starts them as "go" does, and prints "ready";
 //   arpeggio <input device> <output device> <period ms>
 //       as ports, then the arpeggio at note step 0, which repeats its note
-//       every period without end, and prints "ready".
+//       every period without end, and prints "ready";
+//   openclose <input device> <output device> <rounds>
+//       on the window's thread, times the first use: listing the devices as
+//       the setup dialog does, which opens the JACK client, then opening both
+//       ports and starting them, and prints "first <listing ms> <opening ms>";
+//       then, each round in a turn of the event loop of its own, times
+//       closing both ports as "stop" does and opening and starting them again
+//       as the dialog's Ok and "go" do, printing "close <ms> open <ms>";
+//       then prints "ready".
 //
 // It runs until it is stopped with SIGTERM, which closes the window.
 
@@ -63,23 +71,67 @@ int entryOf(const std::vector<std::string>& entries, const std::string& device) 
     return found == entries.end() ? -1 : static_cast<int>(found - entries.begin());
 }
 
-bool openAndStart(frmMain& window, const std::string& input, const std::string& output) {
-    const int inputEntry = entryOf(listInputEntries(window.MIDIInput1), input);
-    const int outputEntry = entryOf(listOutputEntries(window.MIDIOutput1), output);
-    if (inputEntry < 0 || outputEntry < 0) return false;
-    OpenMidiIn(window.MIDIInput1, inputEntry);
-    OpenMidiOut(window.MIDIOutput1, outputEntry);
+// The list entries of the two devices, -1 where one is not listed.
+struct Entries {
+    int input;
+    int output;
+};
+
+Entries listed(frmMain& window, const std::vector<std::string>& args) {
+    return {entryOf(listInputEntries(window.MIDIInput1), args[1]),
+            entryOf(listOutputEntries(window.MIDIOutput1), args[2])};
+}
+
+bool openAndStart(frmMain& window, Entries entries) {
+    if (entries.input < 0 || entries.output < 0) return false;
+    OpenMidiIn(window.MIDIInput1, entries.input);
+    OpenMidiOut(window.MIDIOutput1, entries.output);
     StartPorts(window.MIDIInput1, window.MIDIOutput1);
     return window.MIDIInput1.State() == StateStarted && window.MIDIOutput1.State() == StateStarted;
 }
 
-// Runs once the window is shown and the event loop turns.
-void play(frmMain& window, const std::vector<std::string>& args) {
-    if (!openAndStart(window, args[1], args[2])) {
-        say("failed to open " + args[1] + " and " + args[2]);
-        window.close();
+void failed(frmMain& window, const std::vector<std::string>& args) {
+    say("failed to open " + args[1] + " and " + args[2]);
+    window.close();
+}
+
+template <class Work>
+double millisecondsOf(Work work) {
+    const auto begin = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+}
+
+// One round of closing and reopening, then the next in a later turn.
+void reopen(frmMain& window, const std::vector<std::string>& args, Entries entries, int roundsLeft) {
+    if (roundsLeft == 0) {
+        say("ready");
         return;
     }
+    const double closing = millisecondsOf([&] { ClosePortsForExit(window.MIDIInput1, window.MIDIOutput1); });
+    bool opened = false;
+    const double opening = millisecondsOf([&] { opened = openAndStart(window, entries); });
+    if (!opened) return failed(window, args);
+    say("close " + std::to_string(closing) + " open " + std::to_string(opening));
+    QTimer::singleShot(10, &window, [&window, &args, entries, roundsLeft] {
+        reopen(window, args, entries, roundsLeft - 1);
+    });
+}
+
+void openAndClose(frmMain& window, const std::vector<std::string>& args) {
+    Entries entries{};
+    const double listing = millisecondsOf([&] { entries = listed(window, args); });
+    bool opened = false;
+    const double opening = millisecondsOf([&] { opened = openAndStart(window, entries); });
+    if (!opened) return failed(window, args);
+    say("first " + std::to_string(listing) + " " + std::to_string(opening));
+    reopen(window, args, entries, std::stoi(args[3]));
+}
+
+// Runs once the window is shown and the event loop turns.
+void play(frmMain& window, const std::vector<std::string>& args) {
+    if (args[0] == "openclose") return openAndClose(window, args);
+    if (!openAndStart(window, listed(window, args))) return failed(window, args);
     if (args[0] == "arpeggio") {
         window.notescroll->setValue(0);
         window.intervalscroll->setValue(std::stoi(args[3]));
@@ -92,7 +144,7 @@ bool valid(const std::vector<std::string>& args) {
     if (args.empty()) return false;
     if (args[0] == "shown") return args.size() == 1;
     if (args[0] == "ports") return args.size() == 3;
-    return args[0] == "arpeggio" && args.size() == 4;
+    return (args[0] == "arpeggio" || args[0] == "openclose") && args.size() == 4;
 }
 
 }  // namespace
@@ -103,7 +155,8 @@ int main(int argc, char* argv[]) {
     Application app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (!valid(args)) {
-        std::cerr << "usage: marovane_bench_program shown | ports IN OUT | arpeggio IN OUT PERIOD_MS\n";
+        std::cerr << "usage: marovane_bench_program shown | ports IN OUT | arpeggio IN OUT PERIOD_MS | openclose IN OUT "
+                     "ROUNDS\n";
         return 2;
     }
     // JACK only: the benchmark's server, also where an ALSA sequencer exists.

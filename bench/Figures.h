@@ -19,6 +19,19 @@ struct ThruFigures {
     int xruns = 0;
 };
 
+// One flood through one output: messages played as fast as the cycles take
+// them.
+struct FloodFigures {
+    int perCycle = 0;
+    int played = 0;
+    int heard = 0;
+    int unexpected = 0;
+    int outOfOrder = 0;
+    // From the first message leaving to the last one arriving.
+    double frames = 0;
+    int xruns = 0;
+};
+
 struct ClockFigures {
     int periodMs = 0;
     int intervals = 0;
@@ -28,6 +41,10 @@ struct ClockFigures {
     // Interval minus period in JACK frames, as a synthesiser hears it.
     double meanErrorFrames = 0;
     Spread absoluteErrorFrames;
+    // The same intervals on JACK's microsecond clock, in frames at the
+    // nominal rate: where the notes were placed against the time the server
+    // gives each frame, apart from how fast its frame clock runs.
+    Spread absoluteErrorJackClockFrames;
     // The mean interval on the system clock, which the timer counts in and
     // which a late cycle of the JACK server does not bend.
     double meanIntervalSystemMs = 0;
@@ -45,6 +62,18 @@ struct IdleFigures {
     std::vector<ThreadUse> threads;
 };
 
+// Opening and closing the ports on the window's thread, in ms.
+struct OpenCloseFigures {
+    // The first use: listing the devices as the setup dialog does, which
+    // opens the program's JACK client, then opening and starting both ports.
+    double firstListingMs = 0;
+    double firstOpeningMs = 0;
+    // Later rounds: closing both, and opening and starting them again as the
+    // setup dialog's Ok and "go" do.
+    std::vector<double> closeMs;
+    std::vector<double> openMs;
+};
+
 // The server with only the meter's clients: what the program does not cause.
 struct ServerFigures {
     double seconds = 0;
@@ -53,6 +82,7 @@ struct ServerFigures {
 };
 
 struct RunFigures {
+    bool pipeWire = false;
     std::string date;
     std::string loadAtStart;
     std::string loadAtEnd;
@@ -63,8 +93,12 @@ struct RunFigures {
     ServerFigures serverAlone;
     std::vector<double> startupMs;
     IdleFigures idle;
+    // A bare libjack client with the same two ports, for comparison.
+    IdleFigures bareIdle;
     ThruFigures thru;
+    std::vector<FloodFigures> floods;
     std::vector<ClockFigures> clocks;
+    OpenCloseFigures openClose;
 };
 
 }  // namespace marovane::bench

@@ -3,10 +3,12 @@
 
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace marovane::bench {
 
@@ -42,6 +44,7 @@ JackMeter::JackMeter()
       heardAt_(slots(maxMessages)),
       onsetFrame_(slots(maxOnsets)),
       onsetNanoseconds_(slots(maxOnsets)),
+      onsetJackNanoseconds_(slots(maxOnsets)),
       onsetXruns_(slots(maxOnsets)) {
     try {
         keys_ = openClient("BenchKeys");
@@ -72,20 +75,59 @@ jack_nframes_t JackMeter::sampleRate() const { return jack_get_sample_rate(synth
 jack_nframes_t JackMeter::periodFrames() const { return jack_get_buffer_size(synth_); }
 
 void JackMeter::play(int count, jack_nframes_t spacing) {
-    if (armed_.load() || count > maxMessages) throw std::logic_error("the meter plays one run of at most 16384");
     std::mt19937 random(20240611);
     std::uniform_int_distribution<jack_nframes_t> within(0, spacing - 1);
-    due_.clear();
-    for (int i = 0; i < count; ++i) due_.push_back(i * spacing + within(random));
-    count_.store(count);
+    std::vector<jack_nframes_t> due;
+    for (int i = 0; i < count; ++i) due.push_back(i * spacing + within(random));
+    start(std::move(due));
+}
+
+void JackMeter::flood(int count, int perCycle) {
+    const jack_nframes_t period = periodFrames();
+    std::vector<jack_nframes_t> due;
+    for (int i = 0; i < count; ++i) due.push_back(i / perCycle * period + i % perCycle * period / perCycle);
+    start(std::move(due));
+}
+
+void JackMeter::start(std::vector<jack_nframes_t> due) {
+    if (due.size() > static_cast<std::size_t>(maxMessages)) throw std::logic_error("the meter plays at most 16384");
+    endRun();
+    due_ = std::move(due);
+    count_.store(static_cast<int>(due_.size()));
     armed_.store(true, std::memory_order_release);
+}
+
+void JackMeter::endRun() {
+    armed_.store(false);
+    count_.store(0);
+    // The second cycle to end from now began after the run ended.
+    const unsigned keys = keysCycles_.load();
+    const unsigned synth = synthCycles_.load();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (keysCycles_.load() - keys < 2 || synthCycles_.load() - synth < 2) {
+        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("the JACK server stopped its cycles");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (int i = 0; i < maxMessages; ++i) {
+        sentAt_[i].store(neverHeard);
+        heardAt_[i].store(neverHeard);
+    }
+    sent_.store(0);
+    heard_.store(0);
+    unexpected_.store(0);
+    outOfOrder_.store(0);
+    lastNumber_ = -1;
 }
 
 int JackMeter::keysProcess(jack_nframes_t frames, void* self) {
     auto& meter = *static_cast<JackMeter*>(self);
     void* buffer = jack_port_get_buffer(meter.keysPort_, frames);
     jack_midi_clear_buffer(buffer);
-    if (!meter.armed_.load(std::memory_order_acquire)) return 0;
+    if (!meter.armed_.load(std::memory_order_acquire)) {
+        meter.started_ = false;
+        meter.keysCycles_.fetch_add(1, std::memory_order_release);
+        return 0;
+    }
     const jack_nframes_t cycle = jack_last_frame_time(meter.keys_);
     if (!meter.started_) {
         meter.started_ = true;
@@ -103,6 +145,7 @@ int JackMeter::keysProcess(jack_nframes_t frames, void* self) {
         meter.sentAt_[next].store(cycle + at, std::memory_order_relaxed);
     }
     meter.sent_.store(next, std::memory_order_release);
+    meter.keysCycles_.fetch_add(1, std::memory_order_release);
     return 0;
 }
 
@@ -110,21 +153,33 @@ int JackMeter::synthProcess(jack_nframes_t frames, void* self) {
     auto& meter = *static_cast<JackMeter*>(self);
     void* buffer = jack_port_get_buffer(meter.synthPort_, frames);
     const jack_nframes_t cycle = jack_last_frame_time(meter.synth_);
+    jack_nframes_t cycleFrame = 0;
+    jack_time_t cycleStart = 0;
+    jack_time_t nextCycleStart = 0;
+    float periodMicroseconds = 0;
+    jack_get_cycle_times(meter.synth_, &cycleFrame, &cycleStart, &nextCycleStart, &periodMicroseconds);
+    const double nanosecondsPerFrame = (nextCycleStart - cycleStart) * 1000.0 / frames;
     const std::uint32_t count = jack_midi_get_event_count(buffer);
     for (std::uint32_t i = 0; i < count; ++i) {
         jack_midi_event_t event;
-        if (jack_midi_event_get(&event, buffer, i) == 0) meter.hear(cycle + event.time, event.buffer, event.size);
+        if (jack_midi_event_get(&event, buffer, i) != 0) continue;
+        const auto at = static_cast<std::int64_t>(cycleStart * 1000 + event.time * nanosecondsPerFrame);
+        meter.hear(cycle + event.time, at, event.buffer, event.size);
     }
+    meter.synthCycles_.fetch_add(1, std::memory_order_release);
     return 0;
 }
 
-void JackMeter::hear(jack_nframes_t frame, const unsigned char* bytes, std::size_t size) {
+void JackMeter::hear(jack_nframes_t frame, std::int64_t jackNanoseconds, const unsigned char* bytes,
+                     std::size_t size) {
     if (size != 3) return;
     if (bytes[0] == polyPressure) {
         const int number = bytes[1] << 7 | bytes[2];
         std::int64_t never = neverHeard;
         if (number < count_.load(std::memory_order_acquire) &&
             heardAt_[number].compare_exchange_strong(never, frame, std::memory_order_relaxed)) {
+            if (number < lastNumber_) outOfOrder_.fetch_add(1, std::memory_order_relaxed);
+            lastNumber_ = number;
             heard_.fetch_add(1, std::memory_order_release);
         } else {
             unexpected_.fetch_add(1);
@@ -136,6 +191,7 @@ void JackMeter::hear(jack_nframes_t frame, const unsigned char* bytes, std::size
         onsetFrame_[onset].store(frame, std::memory_order_relaxed);
         onsetNanoseconds_[onset].store(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(),
                                        std::memory_order_relaxed);
+        onsetJackNanoseconds_[onset].store(jackNanoseconds, std::memory_order_relaxed);
         onsetXruns_[onset].store(xruns_.load(), std::memory_order_relaxed);
         onsets_.store(onset + 1, std::memory_order_release);
     }
@@ -156,11 +212,24 @@ std::vector<std::int64_t> JackMeter::latencies() const {
     return frames;
 }
 
+std::int64_t JackMeter::span() const {
+    const std::int64_t first = sentAt_[0].load();
+    std::int64_t last = 0;
+    const int sent = sent_.load(std::memory_order_acquire);
+    for (int i = 0; i < sent && first != neverHeard; ++i) {
+        if (const std::int64_t heardAt = heardAt_[i].load(); heardAt != neverHeard) {
+            last = std::max(last, framesBetween(first, heardAt));
+        }
+    }
+    return last;
+}
+
 std::vector<JackMeter::Onset> JackMeter::onsetsFrom(int first) const {
     std::vector<Onset> heard;
     const int end = onsets_.load(std::memory_order_acquire);
     for (int i = first; i < end; ++i) {
-        heard.push_back({onsetFrame_[i].load(), onsetNanoseconds_[i].load(), static_cast<int>(onsetXruns_[i].load())});
+        heard.push_back({onsetFrame_[i].load(), onsetNanoseconds_[i].load(), onsetJackNanoseconds_[i].load(),
+                         static_cast<int>(onsetXruns_[i].load())});
     }
     return heard;
 }

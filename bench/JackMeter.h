@@ -46,22 +46,33 @@ public:
     // Plays `count` poly aftertouch messages, message i numbered i, one in
     // every `spacing` frames, each at a random frame within its slot so that
     // the offsets within a cycle are all covered. Starts at the next cycle.
+    // A new run ends the last one: what it played and heard is forgotten.
     void play(int count, jack_nframes_t spacing);
+    // The same, `perCycle` messages in every cycle, as fast as a keyboard
+    // that floods the program could.
+    void flood(int count, int perCycle);
     int played() const { return sent_.load(); }
     int heard() const { return heard_.load(); }
     // Messages heard twice or with a number never played.
     int unexpected() const { return unexpected_.load(); }
+    // Messages heard after one with a higher number.
+    int outOfOrder() const { return outOfOrder_.load(); }
     // Frames from leaving BenchKeys to reaching BenchSynth, for each played
     // message that was heard.
     std::vector<std::int64_t> latencies() const;
+    // Frames from the first message leaving to the last one heard.
+    std::int64_t span() const;
 
     // A note-on with a velocity above 0 that BenchSynth heard: its frame, the
     // steady clock when BenchSynth ran in that cycle, which shows the timing
-    // apart from the frame clock, and the server's xruns until then, which
-    // tell the intervals that an xrun bent.
+    // apart from the frame clock, its frame's time on JACK's microsecond
+    // clock (the cycle's start plus its share of the cycle's measured
+    // length), which is where the server itself puts that frame, and the
+    // server's xruns until then, which tell the intervals that an xrun bent.
     struct Onset {
         std::int64_t frame;
         std::int64_t systemNanoseconds;
+        std::int64_t jackNanoseconds;
         int xruns;
     };
     // Onsets heard so far, counting from 0.
@@ -72,7 +83,11 @@ private:
     static int keysProcess(jack_nframes_t frames, void* self);
     static int synthProcess(jack_nframes_t frames, void* self);
     static int countXrun(void* self);
-    void hear(jack_nframes_t frame, const unsigned char* bytes, std::size_t size);
+    void hear(jack_nframes_t frame, std::int64_t jackNanoseconds, const unsigned char* bytes, std::size_t size);
+    // Ends the last run: waits until both process callbacks have run a whole
+    // cycle that saw it ended, then forgets what it played and heard.
+    void endRun();
+    void start(std::vector<jack_nframes_t> due);
 
     static constexpr int maxOnsets = 4096;
 
@@ -85,16 +100,21 @@ private:
     std::vector<jack_nframes_t> due_;
     std::atomic<int> count_{0};
     std::atomic<bool> armed_{false};
-    bool started_ = false;  // process thread only
+    bool started_ = false;  // BenchKeys' process thread only
     jack_nframes_t start_ = 0;
+    std::atomic<unsigned> keysCycles_{0};
+    std::atomic<unsigned> synthCycles_{0};
     std::atomic<int> sent_{0};
     std::unique_ptr<std::atomic<std::int64_t>[]> sentAt_;
 
     std::unique_ptr<std::atomic<std::int64_t>[]> heardAt_;
     std::atomic<int> heard_{0};
     std::atomic<int> unexpected_{0};
+    std::atomic<int> outOfOrder_{0};
+    int lastNumber_ = -1;  // BenchSynth's process thread, and endRun while no run is armed
     std::unique_ptr<std::atomic<std::int64_t>[]> onsetFrame_;
     std::unique_ptr<std::atomic<std::int64_t>[]> onsetNanoseconds_;
+    std::unique_ptr<std::atomic<std::int64_t>[]> onsetJackNanoseconds_;
     std::unique_ptr<std::atomic<std::int64_t>[]> onsetXruns_;
     std::atomic<int> onsets_{0};
     std::atomic<int> xruns_{0};

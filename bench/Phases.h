@@ -8,29 +8,51 @@
 
 namespace marovane::bench {
 
+// How much each phase measures.
+struct Sizes {
+    double serverAloneSeconds;
+    int startupRuns;
+    double idleSeconds;
+    int thruMessages;
+    int thruPerSecond;
+    int floods;
+    int floodMessages;
+    int floodPerCycle;
+    int clockTicks;
+    int openCloseRounds;
+};
+
 // The measurements, each with programs of its own. `progress` hears what is
 // going on, one line at a time; the load average is sampled as they go.
 class Phases {
 public:
-    Phases(JackMeter& meter, std::function<void(const std::string&)> progress)
-        : meter_(meter), progress_(std::move(progress)) {}
+    Phases(JackMeter& meter, const Sizes& sizes, std::function<void(const std::string&)> progress)
+        : meter_(meter), sizes_(sizes), progress_(std::move(progress)) {}
 
     // The server and the meter alone for a while, before any program.
-    ServerFigures serverAlone(double seconds);
+    ServerFigures serverAlone();
     // From creating the process to the main window's first expose.
-    std::vector<double> startup(int runs);
-    // Idle cost with both ports open and started, then the thru latency of
-    // `messages` played at `perSecond`, on one program.
-    void idleThenThru(double idleSeconds, int messages, int perSecond, IdleFigures& idle, ThruFigures& thru);
-    // The arpeggio's inter-onset intervals over `ticks` ticks.
-    ClockFigures clock(int periodMs, int ticks);
+    std::vector<double> startup();
+    // On one program with both ports open and started: the idle cost, the
+    // thru latency of messages at a steady rate, then floods.
+    void withPorts(IdleFigures& idle, ThruFigures& thru, std::vector<FloodFigures>& floods);
+    // The idle cost of a bare libjack client with the same ports.
+    IdleFigures bareIdle();
+    // The arpeggio's inter-onset intervals.
+    ClockFigures clock(int periodMs);
+    // Opening and closing the ports on the window's thread.
+    OpenCloseFigures openClose();
 
     double highestLoad() const { return highestLoad_; }
 
 private:
     void sampleLoad();
+    IdleFigures idle(pid_t pid);
+    ThruFigures thru();
+    FloodFigures flood();
 
     JackMeter& meter_;
+    Sizes sizes_;
     std::function<void(const std::string&)> progress_;
     double highestLoad_ = 0;
 };

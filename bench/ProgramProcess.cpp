@@ -17,18 +17,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string programPath() {
+std::string programPath(const std::string& program) {
     char self[PATH_MAX] = {};
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) throw std::runtime_error("cannot find the benchmark's own path");
     const std::string path(self, static_cast<std::size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + "marovane_bench_program";
+    return path.substr(0, path.rfind('/') + 1) + program;
 }
 
 }  // namespace
 
-ProgramProcess::ProgramProcess(const std::vector<std::string>& args) {
-    const std::string path = programPath();
+ProgramProcess::ProgramProcess(const std::vector<std::string>& args, const std::string& program) {
+    const std::string path = programPath(program);
     std::vector<char*> argv{const_cast<char*>(path.c_str())};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);

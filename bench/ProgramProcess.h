@@ -8,8 +8,9 @@
 
 namespace marovane::bench {
 
-// The program under measurement (marovane_bench_program, next to the
-// benchmark), run as a child so that its CPU time and memory are its own.
+// The program under measurement (marovane_bench_program, or another program
+// next to the benchmark), run as a child so that its CPU time and memory are
+// its own.
 // It inherits the environment: the JACK server and Qt's platform.
 class ProgramProcess {
 public:
@@ -17,7 +18,8 @@ public:
 
     // Starts it with the scenario `args`; throws std::runtime_error when it
     // cannot.
-    explicit ProgramProcess(const std::vector<std::string>& args);
+    explicit ProgramProcess(const std::vector<std::string>& args,
+                            const std::string& program = "marovane_bench_program");
     ~ProgramProcess();
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;

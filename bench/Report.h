@@ -11,8 +11,8 @@ namespace marovane::bench {
 // docs/PERFORMANCE.md, with the machine and the versions they came from.
 std::string reportBlock(const RunFigures& run);
 
-// Puts the block between the file's markers, or adds it with the markers
-// at the end of the file; the text around them is left alone.
-void writeReport(const std::string& path, const std::string& block);
+// Puts the block between the file's markers for its server, or adds it at
+// the end of the file; the text around them is left alone.
+void writeReport(const std::string& path, bool pipeWire, const std::string& block);
 
 }  // namespace marovane::bench

@@ -14,7 +14,7 @@ if [ "${1:-}" = test ]; then
   packages+=(
     libgtest-dev jackd2
     xvfb openbox  # windows placed under a real window manager
-    pipewire pipewire-bin pipewire-jack  # the JACK tests' second server
+    pipewire pipewire-bin pipewire-jack  # the JACK tests' and benchmark's second server
     clang libclang-rt-14-dev  # the pattern reader's fuzz test (libFuzzer)
     dpkg-dev lintian appstream desktop-file-utils  # scripts/check-package.sh
     # the ALSA tests' virtual machine (tests/support/alsa-vm)

@@ -2,30 +2,17 @@
 #include "support/JackServer.h"
 
 #include "harness/JackdProcess.h"
-#include "support/PipeWireProcess.h"
-
-#include <link.h>
+#include "harness/PipeWireProcess.h"
 
 #include <cstdio>
-#include <string_view>
 
 namespace marovane::testing {
 
-// Told by where libjack was loaded from: PipeWire's lives in a folder of
-// its own, which `pw-jack` puts first in the library path.
-bool JackServer::pipeWire() {
-    const auto isPipeWiresJack = [](dl_phdr_info* library, std::size_t, void*) {
-        const std::string_view path = library->dlpi_name ? library->dlpi_name : "";
-        return path.find("/libjack.so") != std::string_view::npos && path.find("pipewire") != std::string_view::npos
-                   ? 1
-                   : 0;
-    };
-    return dl_iterate_phdr(isPipeWiresJack, nullptr) != 0;
-}
+bool JackServer::pipeWire() { return harness::usesPipeWiresJack(); }
 
 void JackServer::SetUp() {
     if (pipeWire()) {
-        server_ = std::make_unique<PipeWireProcess>();
+        server_ = std::make_unique<harness::PipeWireProcess>();
     } else {
         server_ = std::make_unique<harness::JackdProcess>("marovane-test-");
     }

@@ -1,20 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "harness/ServerProcess.h"
+#include "ServerProcess.h"
 
 #include <sys/types.h>
 
 #include <string>
 
-namespace marovane::testing {
+namespace marovane::harness {
+
+// Whether this process uses PipeWire's libjack, which lives in a folder of
+// its own that `pw-jack` puts first in the library path.
+bool usesPipeWiresJack();
 
 // A PipeWire server of the caller's own, with the configuration beside this
 // file, in a runtime folder of its own that the constructor makes the one
 // this process's clients use (XDG_RUNTIME_DIR). Its JACK clients need
 // PipeWire's libjack (run the program under `pw-jack`); they keep the bytes
 // of every message as sent (no velocity-0 note-on turned into a note-off).
-class PipeWireProcess : public harness::ServerProcess {
+class PipeWireProcess : public ServerProcess {
 public:
     PipeWireProcess();
     ~PipeWireProcess() override;
@@ -40,4 +44,4 @@ private:
     pid_t pid_ = -1;
 };
 
-}  // namespace marovane::testing
+}  // namespace marovane::harness

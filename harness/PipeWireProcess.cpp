@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "support/PipeWireProcess.h"
+#include "PipeWireProcess.h"
 
-#include "harness/ChildProcess.h"
+#include "ChildProcess.h"
 
+#include <link.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -14,10 +15,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <thread>
 #include <utility>
 
-namespace marovane::testing {
+namespace marovane::harness {
 
 namespace {
 
@@ -42,6 +44,16 @@ bool listening(const std::string& socketPath) {
 
 }  // namespace
 
+bool usesPipeWiresJack() {
+    const auto isPipeWiresJack = [](dl_phdr_info* library, std::size_t, void*) {
+        const std::string_view path = library->dlpi_name ? library->dlpi_name : "";
+        return path.find("/libjack.so") != std::string_view::npos && path.find("pipewire") != std::string_view::npos
+                   ? 1
+                   : 0;
+    };
+    return dl_iterate_phdr(isPipeWiresJack, nullptr) != 0;
+}
+
 PipeWireProcess::PipeWireProcess() {
     char folder[] = "/tmp/marovane-pipewire-XXXXXX";
     if (!mkdtemp(folder)) {
@@ -61,7 +73,7 @@ PipeWireProcess::PipeWireProcess() {
 PipeWireProcess::~PipeWireProcess() { stop(); }
 
 void PipeWireProcess::start() {
-    pid_ = harness::spawnLogged({"pipewire", "-c", MAROVANE_PIPEWIRE_CONF}, log_);
+    pid_ = spawnLogged({"pipewire", "-c", MAROVANE_PIPEWIRE_CONF}, log_);
     if (pid_ < 0) {
         failure_ = "Could not start pipewire with its log in " + log_ + ".";
         return;
@@ -71,7 +83,7 @@ void PipeWireProcess::start() {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
-            failure_ = "pipewire " + harness::describe(status) + " at start; see " + log_ + ".";
+            failure_ = "pipewire " + describe(status) + " at start; see " + log_ + ".";
             return;
         }
         if (listening(socketPath)) {
@@ -80,12 +92,12 @@ void PipeWireProcess::start() {
         }
         std::this_thread::sleep_for(pollInterval);
     }
-    harness::interrupt(std::exchange(pid_, -1));
+    interrupt(std::exchange(pid_, -1));
     failure_ = "pipewire did not take clients within 10 s; see " + log_ + ".";
 }
 
 bool PipeWireProcess::stop() {
-    const bool clean = pid_ < 0 || harness::interrupt(std::exchange(pid_, -1));
+    const bool clean = pid_ < 0 || interrupt(std::exchange(pid_, -1));
     if (clean) std::remove(log_.c_str());
     if (!folder_.empty()) std::filesystem::remove_all(std::exchange(folder_, {}));
     return clean;
@@ -111,4 +123,4 @@ void PipeWireProcess::resume() {
     if (pid_ >= 0) ::kill(pid_, SIGCONT);
 }
 
-}  // namespace marovane::testing
+}  // namespace marovane::harness
