@@ -110,8 +110,8 @@ std::string spreadMs(const std::vector<double>& values) {
 
 void openCloseRows(Table& table, const RunFigures& run) {
     const OpenCloseFigures& figures = run.openClose;
-    table.row("First use on the window's thread: listing the devices (opens the JACK client), then opening and "
-              "starting both ports",
+    table.row("First use on the window's thread, a second after start: listing the devices (takes the JACK client "
+              "opened meanwhile), then opening and starting both ports",
               text("%.1f ms + %.1f ms", figures.firstListingMs, figures.firstOpeningMs));
     table.row("Later, closing both ports as \"stop\" does, p50 / p99 / max", spreadMs(figures.closeMs));
     table.row("Later, opening and starting both again as Ok and \"go\" do, p50 / p99 / max", spreadMs(figures.openMs));

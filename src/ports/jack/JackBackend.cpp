@@ -25,33 +25,28 @@ PortError noSuchDevice(const std::string& device, const char* direction) {
 JackBackend::JackBackend() {
     jack_set_error_function(&reportLibraryMessage);
     jack_set_info_function(&reportLibraryMessage);
+    // What fails here the first use tries again, and reports.
     opening_ = std::async(std::launch::async, [] {
-        Opening opening;
-        opening.client = JackClient::open(opening.why);
-        return opening;
+        PortError why;
+        auto client = JackClient::open(why);
+        // A process's first listing reads the server's table of ports in
+        // shared memory for the first time and was seen to take 20-30 ms
+        // (later ones a few hundredths of a millisecond): better spent here.
+        if (client) client->otherPorts(JackPortIsInput);
+        return client;
     });
 }
 
 JackBackend::~JackBackend() = default;
 
-// A client that has not run yet is not always told that its server went
-// (PipeWire's library does not say): one that cannot start is let go of as
-// lost, and a new one tried once.
 std::shared_ptr<JackClient> JackBackend::client(PortError& why) {
-    if (opening_.valid()) client_ = opening_.get().client;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (client_ && client_->gone()) {
-            client_->close();
-            client_.reset();
-        }
-        if (!client_) client_ = JackClient::open(why);
-        if (!client_) return nullptr;
-        why = client_->activate();
-        if (why.code == 0) return client_;
+    if (opening_.valid()) client_ = opening_.get();
+    if (client_ && client_->gone()) {
         client_->close();
         client_.reset();
     }
-    return nullptr;
+    if (!client_) client_ = JackClient::open(why);
+    return client_;
 }
 
 // Never throws: a listing that fails lists nothing.

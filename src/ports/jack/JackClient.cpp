@@ -69,16 +69,11 @@ bool JackClient::start(PortError& why) {
     outputName_ = jack_port_name(output_);
     setCallbacks();
     relay_ = std::thread([this] { relay(); });
-    return true;
-}
-
-PortError JackClient::activate() {
-    if (active_) return {};
     if (jack_activate(client_) != 0) {
-        return {ErrorOpenFailed, "The JACK server did not start the program's client \"Marovane\"."};
+        why = {ErrorOpenFailed, "The JACK server did not start the program's client \"Marovane\"."};
+        return false;
     }
-    active_ = true;
-    return {};
+    return true;
 }
 
 // Every callback here may run on a thread of libjack's that must not wait:

@@ -23,10 +23,7 @@ namespace marovane {
 // The program's one JACK client, "Marovane", with its ports "Marovane In" and
 // "Marovane Out". It lives until the back end goes or its server is lost, so
 // that the ports, and the connections others made to them, outlive the
-// program's own connections. It may be opened ahead of its first use and is
-// active, run by the server in every period, from then on. It stays active
-// after the program's last connection closes, because deactivating a JACK
-// client cuts every connection of its ports, those others made too.
+// program's own connections.
 //
 // Threads: the UI thread calls everything public. JACK's real-time thread
 // runs the process cycle, which only moves messages through the two rings;
@@ -49,9 +46,6 @@ public:
     bool gone() const { return gone_; }
     // Lets go of the client of a lost server.
     void close();
-    // Has the server run the client from now on; needed before connecting.
-    // Fails also when the server went without a word to a client not yet run.
-    PortError activate();
 
     // Other clients' MIDI ports with all of `flags` (JackPortIsOutput: those
     // that can be read from).
@@ -113,7 +107,6 @@ private:
     std::unique_ptr<IncomingRing> incoming_ = std::make_unique<IncomingRing>();
     std::unique_ptr<OutgoingRing> outgoing_ = std::make_unique<OutgoingRing>();
     std::atomic<std::uint64_t> cycles_{0};
-    bool active_ = false;
     std::atomic<bool> gone_{false};
     std::atomic<bool> lossTold_{false};
     std::atomic<bool> changed_{false};
