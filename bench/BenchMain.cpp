@@ -43,6 +43,7 @@ void measure(const Sizes& sizes, RunFigures& run) {
     run.periodFrames = static_cast<int>(meter.periodFrames());
     Phases phases(meter, sizes, say);
     run.serverAlone = phases.serverAlone();
+    run.direct = phases.direct();
     run.startupMs = phases.startup();
     phases.withPorts(run.idle, run.thru, run.floods);
     run.bareIdle = phases.bareIdle();

@@ -96,6 +96,7 @@ struct RunFigures {
     // A bare libjack client with the same two ports, for comparison.
     IdleFigures bareIdle;
     ThruFigures thru;
+    ThruFigures direct;  // the meter's keys straight to its synth
     std::vector<FloodFigures> floods;
     std::vector<ClockFigures> clocks;
     OpenCloseFigures openClose;

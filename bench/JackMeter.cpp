@@ -74,6 +74,11 @@ JackMeter::~JackMeter() {
 jack_nframes_t JackMeter::sampleRate() const { return jack_get_sample_rate(synth_); }
 jack_nframes_t JackMeter::periodFrames() const { return jack_get_buffer_size(synth_); }
 
+void JackMeter::joinDirectly(bool joined) {
+    const int result = joined ? jack_connect(keys_, keysPort, synthPort) : jack_disconnect(keys_, keysPort, synthPort);
+    if (result != 0) throw std::runtime_error("the meter could not connect or disconnect its own ports");
+}
+
 void JackMeter::play(int count, jack_nframes_t spacing) {
     std::mt19937 random(20240611);
     std::uniform_int_distribution<jack_nframes_t> within(0, spacing - 1);

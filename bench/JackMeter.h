@@ -48,6 +48,9 @@ public:
     // the offsets within a cycle are all covered. Starts at the next cycle.
     // A new run ends the last one: what it played and heard is forgotten.
     void play(int count, jack_nframes_t spacing);
+    // Connects "keys" straight to "synth", or removes that connection: what
+    // the server itself loses, with no program between them.
+    void joinDirectly(bool joined);
     // The same, `perCycle` messages in every cycle, as fast as a keyboard
     // that floods the program could.
     void flood(int count, int perCycle);

@@ -127,6 +127,16 @@ IdleFigures Phases::bareIdle() {
     return figures;
 }
 
+ThruFigures Phases::direct() {
+    meter_.joinDirectly(true);
+    // The connection takes effect within a few cycles.
+    std::this_thread::sleep_for(200ms);
+    progress_("without the program:");
+    const ThruFigures figures = thru();
+    meter_.joinDirectly(false);
+    return figures;
+}
+
 ThruFigures Phases::thru() {
     sampleLoad();
     ThruFigures thru;

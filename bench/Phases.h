@@ -31,6 +31,9 @@ public:
 
     // The server and the meter alone for a while, before any program.
     ServerFigures serverAlone();
+    // Messages at the thru's rate from the meter's keys straight to its
+    // synth, with no program between them.
+    ThruFigures direct();
     // From creating the process to the main window's first expose.
     std::vector<double> startup();
     // On one program with both ports open and started: the idle cost, the

@@ -64,6 +64,10 @@ void thruRows(Table& table, const RunFigures& run) {
     table.row("Thru messages lost",
               text("%d of %d (%d unexpected); %d xruns", lost, thru.played, thru.unexpected, thru.xruns), "0",
               met(lost == 0 && thru.played > 0 && thru.unexpected == 0));
+    const ThruFigures& direct = run.direct;
+    table.row("The same messages from BenchKeys straight to BenchSynth, no program between: lost (the server's "
+              "own losses)",
+              text("%d of %d (%d unexpected)", direct.played - direct.heard, direct.played, direct.unexpected));
     int number = 0;
     for (const FloodFigures& flood : run.floods) {
         const std::string order = flood.outOfOrder == 0 ? "in order" : text("%d out of order", flood.outOfOrder);
