@@ -34,7 +34,8 @@ public:
 
 private:
     void tick();
-    // When the next tick is due, one period of the timer from now.
+    // The due time of a tick one period of the timer from now: a lead
+    // after the tick itself.
     Clock::time_point dueAfterNow() const;
 
     QTimer timer_;

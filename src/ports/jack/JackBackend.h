@@ -23,12 +23,12 @@ class JackClient;
 // never on JACK's real-time thread (see JackClient). Messages sent with a due
 // time are placed on the frame of that time, one period later.
 //
-// Opening a JACK client and having the server run it take tens of
-// milliseconds each, so the back end does both on a thread of its own as
-// soon as it is made, and the first use takes the client from there instead
-// of keeping the window waiting. Until a server is found, every use looks
-// again; after the server went away, the next use lets go of the old client
-// and makes a new one.
+// Opening a JACK client, having the server run it and a process's first
+// listing of ports take tens of milliseconds each, so the back end does
+// them on a thread of its own as soon as it is made, and the first use takes
+// the client from there instead of keeping the window waiting. Until a
+// server is found, every use looks again; after the server went away, the
+// next use lets go of the old client and makes a new one.
 //
 // Use from one thread; only the sinks are called on other threads.
 class JackBackend : public MidiBackend {
@@ -45,8 +45,8 @@ public:
     Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
 
 private:
-    // The client, active; null with the reason in `why` when no server
-    // takes it.
+    // The client, taken from the opening ahead or made now; null with the
+    // reason in `why` when no server takes it.
     std::shared_ptr<JackClient> client(PortError& why);
     std::vector<std::string> listed(unsigned long flags);
 
