@@ -34,13 +34,8 @@ int TimedSender::send(snd_seq_event_t& event, SendTime due) {
     Clock::time_point steadyNow;
     int result = readQueue(steadyNow);
     if (result < 0) return result;
-    const auto target = [&] {
-        const std::int64_t now = queueNow();
-        if (!due) return now;
-        return now + std::chrono::duration_cast<std::chrono::nanoseconds>(*due + latency - steadyNow).count();
-    };
     const bool waiting = waitingEvents() > 0;
-    const auto aimed = [&] { return waiting ? std::max(target(), lastNs_) : target(); };
+    const auto aimed = [&] { return queueTime(queueNow(), steadyNow, due, waiting ? lastNs_ : 0); };
     std::int64_t at = aimed();
     if (!waiting && at <= queueNow()) {
         snd_seq_ev_set_direct(&event);
@@ -61,6 +56,16 @@ int TimedSender::send(snd_seq_event_t& event, SendTime due) {
     scheduled_.push_back(event);
     moveStop(at + idleNs);
     return result;
+}
+
+// Not before the queue's now: a time in its past is not on its clock at all
+// when the queue has only just started (negative), and would otherwise put
+// the message behind ones sent after it.
+std::int64_t TimedSender::queueTime(std::int64_t queueNow, Clock::time_point steadyNow, SendTime due,
+                                    std::int64_t notBefore) {
+    std::int64_t at = queueNow;
+    if (due) at += std::chrono::duration_cast<std::chrono::nanoseconds>(*due + latency - steadyNow).count();
+    return std::max({at, queueNow, notBefore});
 }
 
 // Counted before the events are taken off the queue: one that leaves in

@@ -211,6 +211,32 @@ TEST_F(AlsaBackendTest, ScheduledMessagesSoundAtTheirTimePlusTheLatency) {
     EXPECT_TRUE(near(late[2].at, sentLate));
 }
 
+// A step's messages whose time passes while the queue is being set going
+// still go, at once: stamped before the queue's start, they would never leave.
+TEST(TimedSenderTest, AMessageIsNeverAimedBeforeTheQueuesNowNorBeforeOneWaiting) {
+    constexpr std::int64_t ms = 1'000'000;
+    const auto steadyNow = Clock::now();
+    const std::int64_t latency = TimedSender::latency / 1ms * ms;
+    struct Case {
+        std::int64_t queueNow;
+        SendTime due;
+        std::int64_t notBefore;
+        std::int64_t expected;
+    };
+    const std::vector<Case> cases{
+        {500 * ms, steadyNow + 40ms, 0, 540 * ms + latency},
+        {500 * ms, {}, 0, 500 * ms},
+        {500 * ms, steadyNow - 1s, 0, 500 * ms},
+        {0, steadyNow - 1s, 0, 0},
+        {500 * ms, {}, 530 * ms, 530 * ms},
+        {500 * ms, steadyNow, 600 * ms, 600 * ms},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(TimedSender::queueTime(c.queueNow, steadyNow, c.due, c.notBefore), c.expected) << "case " << i;
+    }
+}
+
 // The device's subscription goes with the output: what waits on the queue
 // goes at once before it, or the queue would hand it to nobody.
 TEST_F(AlsaBackendTest, ClosingAnOutputSendsWhatWaitsAtOnce) {

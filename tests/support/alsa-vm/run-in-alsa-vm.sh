@@ -16,6 +16,9 @@
 # 70 MB; nothing is installed) and unpacks it into the cache.
 #   ALSA_VM_CACHE    kernel and initramfs cache (./alsa-vm-cache)
 #   ALSA_VM_MEM      MiB (1024)    ALSA_VM_SMP (nproc)    ALSA_VM_TIMEOUT s (900)
+#   ALSA_VM_KVM=1    use KVM instead of emulating the CPU; off by default,
+#                    since a /dev/kvm inside a virtual machine may not work
+#                    (seen here: QEMU aborting, or the guest never booting)
 #   ALSA_VM_MODULES  modules to load with their dependencies
 #                    ("snd-seq-dummy snd-hrtimer")
 #   ALSA_VM_VERBOSE=1  print the guest's console on stderr
@@ -31,7 +34,7 @@ MEM=${ALSA_VM_MEM:-1024}
 SMP=${ALSA_VM_SMP:-$(nproc)}
 TIMEOUT=${ALSA_VM_TIMEOUT:-900}
 MODULES=${ALSA_VM_MODULES:-snd-seq-dummy snd-hrtimer}
-if [ -w /dev/kvm ]; then ACCEL=kvm; CPU=host
+if [ "${ALSA_VM_KVM:-0}" = 1 ]; then ACCEL=kvm; CPU=host
 else ACCEL=tcg,thread=multi; CPU=max; fi
 
 die() { echo "run-in-alsa-vm: $*" >&2; exit 125; }
