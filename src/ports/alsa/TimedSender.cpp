@@ -58,9 +58,9 @@ int TimedSender::send(snd_seq_event_t& event, SendTime due) {
     return result;
 }
 
-// Not before the queue's now: a time in its past is not on its clock at all
-// when the queue has only just started (negative), and would otherwise put
-// the message behind ones sent after it.
+// Never before the queue's now: a step whose time passed while the queue was
+// being set going would fall before the queue's start, a time the queue
+// cannot stamp (negative), and never leave.
 std::int64_t TimedSender::queueTime(std::int64_t queueNow, Clock::time_point steadyNow, SendTime due,
                                     std::int64_t notBefore) {
     std::int64_t at = queueNow;
