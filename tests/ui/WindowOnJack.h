@@ -6,8 +6,10 @@
 #include "support/JackPeer.h"
 #include "support/JackServer.h"
 
+#include <algorithm>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace marovane::testing {
@@ -34,9 +36,17 @@ protected:
         synth_.reset();
     }
 
-    // JACK puts a connection into effect some cycles after it was made: what
-    // is played before that is lost.
+    // The back end's client may be older than the peers, and PipeWire tells
+    // a client of another's new ports a little later. JACK puts a connection
+    // into effect some cycles after it was made: what is played before that
+    // is lost.
     void goWithPeers() {
+        const auto lists = [](const std::vector<std::string>& devices, const char* port) {
+            return std::find(devices.begin(), devices.end(), port) != devices.end();
+        };
+        ASSERT_TRUE(eventually([&] {
+            return lists(backend_.inputDevices(), keyboardPort) && lists(backend_.outputDevices(), synthPort);
+        }));
         goWith(keyboardPort, synthPort);
         ASSERT_TRUE(eventually([&] {
             return keyboard_->connected(keyboardPort, "Marovane:Marovane In") &&

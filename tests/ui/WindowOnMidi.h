@@ -50,13 +50,22 @@ protected:
     virtual std::size_t heardCount() = 0;
     virtual std::vector<Bytes> heardMessages() = 0;
 
-    // "go", choosing these devices in the setup dialog.
+    // "go", choosing these devices in the setup dialog. A device the dialog
+    // does not list cancels it, rather than leave the error it would raise
+    // waiting for a user.
     void goWith(const std::string& input, const std::string& output) {
         onNextModal([=](QWidget* modal) {
             auto* form = qobject_cast<MIDISetupForm*>(modal);
             ASSERT_NE(form, nullptr);
-            form->ComboMidiIn->setCurrentIndex(form->ComboMidiIn->findText(QString::fromStdString(input)));
-            form->ComboMidiOut->setCurrentIndex(form->ComboMidiOut->findText(QString::fromStdString(output)));
+            const int in = form->ComboMidiIn->findText(QString::fromStdString(input));
+            const int out = form->ComboMidiOut->findText(QString::fromStdString(output));
+            if (in < 0 || out < 0) {
+                ADD_FAILURE() << "the setup dialog does not list " << (in < 0 ? input : output);
+                QTest::mouseClick(form->CmdCancel, Qt::LeftButton);
+                return;
+            }
+            form->ComboMidiIn->setCurrentIndex(in);
+            form->ComboMidiOut->setCurrentIndex(out);
             QTest::mouseClick(form->CmdOk, Qt::LeftButton);
         });
         QTest::mouseClick(window_->Command1, Qt::LeftButton);
