@@ -43,7 +43,7 @@ double ms(Clock::duration duration) { return std::chrono::duration<double, std::
 // as its due time or without one.
 void steps(AlsaBackend& backend, SequencerPeer& synth, bool scheduled) {
     testing::Changes changes;
-    auto output = backend.openOutput(synth.synth(), changes);
+    auto output = backend.openOutput(testing::devicesNamed(backend.outputDevices(), synth.synth()).at(0), changes);
     synth.forget();
     const auto start = Clock::now() + 100ms;
     std::vector<double> late;  // how late the clock woke
@@ -73,8 +73,9 @@ void steps(AlsaBackend& backend, SequencerPeer& synth, bool scheduled) {
 }
 
 template <class Port>
-void open(Port& port, const std::vector<std::string>& devices, const std::string& device) {
-    port.setDeviceID(static_cast<std::int16_t>(std::find(devices.begin(), devices.end(), device) - devices.begin()));
+void open(Port& port, const std::vector<MidiDevice>& devices, const std::string& name) {
+    const auto named = [&](const MidiDevice& device) { return device.name == name; };
+    port.setDeviceID(static_cast<std::int16_t>(std::find_if(devices.begin(), devices.end(), named) - devices.begin()));
     port.setAction(ActionOpen);
 }
 

@@ -9,7 +9,7 @@ namespace marovane {
 MIDIInput::MIDIInput(MidiBackend& backend, UiThread& ui)
     : MIDIPort(backend, ui, "input"), queue_(ui, [this] { raiseWaiting(); }) {}
 
-std::vector<std::string> MIDIInput::listDevices() { return backend_.inputDevices(); }
+std::vector<MidiDevice> MIDIInput::listDevices() { return backend_.inputDevices(); }
 
 std::int16_t MIDIInput::MessageCount() const {
     return static_cast<std::int16_t>(std::min<std::size_t>(queue_.size(), std::numeric_limits<std::int16_t>::max()));

@@ -35,7 +35,7 @@ public:
     std::function<void()> onMessage;
 
 protected:
-    std::vector<std::string> listDevices() override;
+    std::vector<MidiDevice> listDevices() override;
     Opened<InputConnection> openDevice() override;
     void started(bool on) override { queue_.setAccepting(on); }
     void released() override;

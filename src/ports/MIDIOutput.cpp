@@ -3,7 +3,7 @@
 
 namespace marovane {
 
-std::vector<std::string> MIDIOutput::listDevices() { return backend_.outputDevices(); }
+std::vector<MidiDevice> MIDIOutput::listDevices() { return backend_.outputDevices(); }
 
 std::string MIDIOutput::extraDeviceName(std::int16_t id) {
     return id == -1 ? backend_.virtualOutputName() : std::string{};

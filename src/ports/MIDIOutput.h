@@ -29,7 +29,7 @@ public:
     void setDueTime(SendTime due) { due_ = due; }
 
 protected:
-    std::vector<std::string> listDevices() override;
+    std::vector<MidiDevice> listDevices() override;
     std::string extraDeviceName(std::int16_t id) override;
     Opened<OutputConnection> openDevice() override;
     void closing() override;

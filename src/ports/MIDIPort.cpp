@@ -7,7 +7,7 @@
 namespace marovane {
 
 template <class PortInterface, class ConnectionKind>
-const std::vector<std::string>& MIDIPort<PortInterface, ConnectionKind>::devices() {
+const std::vector<MidiDevice>& MIDIPort<PortInterface, ConnectionKind>::devices() {
     if (!listed_) {
         devices_ = listDevices();
         listed_ = true;
@@ -24,8 +24,11 @@ std::int16_t MIDIPort<PortInterface, ConnectionKind>::DeviceCount() {
 
 template <class PortInterface, class ConnectionKind>
 std::string MIDIPort<PortInterface, ConnectionKind>::ProductName() {
-    if (auto name = selectedDevice()) return *name;
-    return extraDeviceName(deviceId_);
+    const auto device = selectedDevice();
+    if (!device) return extraDeviceName(deviceId_);
+    const auto sameName = [&](const MidiDevice& other) { return other.name == device->name; };
+    if (std::count_if(devices_.begin(), devices_.end(), sameName) > 1) return device->name + " (" + device->id + ")";
+    return device->name;
 }
 
 template <class PortInterface, class ConnectionKind>
@@ -94,7 +97,7 @@ void MIDIPort<PortInterface, ConnectionKind>::release() {
 }
 
 template <class PortInterface, class ConnectionKind>
-std::optional<std::string> MIDIPort<PortInterface, ConnectionKind>::selectedDevice() {
+std::optional<MidiDevice> MIDIPort<PortInterface, ConnectionKind>::selectedDevice() {
     const auto& list = devices();
     if (deviceId_ >= 0 && static_cast<std::size_t>(deviceId_) < list.size()) return list[deviceId_];
     return std::nullopt;

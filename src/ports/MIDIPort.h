@@ -29,6 +29,8 @@ public:
 
     // Reading the count lists the devices afresh; ProductName and ActionOpen
     // then refer to that listing, so the numbers a user picked from stay valid.
+    // A name that two devices share is followed by the device's id, so that
+    // the user can tell them apart.
     std::int16_t DeviceCount() override;
     std::int16_t DeviceID() const override { return deviceId_; }
     void setDeviceID(std::int16_t id) override { deviceId_ = id; }
@@ -44,7 +46,7 @@ protected:
     MIDIPort(MidiBackend& backend, UiThread& ui, const char* direction)
         : backend_(backend), changes_(UiWake::create(ui, [this] { connectionChanged(); })), direction_(direction) {}
 
-    virtual std::vector<std::string> listDevices() = 0;
+    virtual std::vector<MidiDevice> listDevices() = 0;
     // Name of a device that is not in the listing (the output's -1), or empty.
     virtual std::string extraDeviceName(std::int16_t id);
     // Opens the selected device; the port reports an error it returns.
@@ -57,9 +59,9 @@ protected:
     virtual void next() {}
     virtual void sendCurrent() {}
 
-    // The listed name of the selected device, or nothing when DeviceID is
-    // outside the listing; noSuchDevice() then says so.
-    std::optional<std::string> selectedDevice();
+    // The selected device of the listing, or nothing when DeviceID is outside
+    // it; noSuchDevice() then says so.
+    std::optional<MidiDevice> selectedDevice();
     PortError noSuchDevice() const;
     void raiseError(std::int16_t code, const std::string& text);
     void raiseError(const PortError& error) { raiseError(error.code, error.text); }
@@ -77,7 +79,7 @@ protected:
     std::unique_ptr<ConnectionKind> connection_;
 
 private:
-    const std::vector<std::string>& devices();
+    const std::vector<MidiDevice>& devices();
     void open();
     void release();
     // On the UI thread, after the back end said the open connection may have
@@ -87,7 +89,7 @@ private:
     const char* direction_;
     std::int16_t state_ = StateClosed;
     std::int16_t deviceId_ = 0;
-    std::vector<std::string> devices_;
+    std::vector<MidiDevice> devices_;
     bool listed_ = false;
 };
 

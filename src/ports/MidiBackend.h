@@ -54,29 +54,40 @@ public:
     virtual PortError send(const std::vector<unsigned char>& bytes, SendTime due) = 0;
 };
 
+// A device of the MIDI system. `id` tells it apart from every other device
+// there is now (under ALSA its client:port address, under JACK its full port
+// name); `name` is what the user reads, and two devices may share it.
+struct MidiDevice {
+    std::string id;
+    std::string name;
+    bool operator==(const MidiDevice&) const = default;
+};
+
 template <class Kind>
 struct Opened {
     std::unique_ptr<Kind> connection;  // null when the open failed
     PortError error;
 };
 
-// The MIDI system as the port components see it. Devices are named; the
-// components number them in the order listed. The program's own ports are
+// The MIDI system as the port components see it. The components number the
+// devices in the order listed. The program's own ports are
 // never listed, so that a thru cannot feed back into itself.
 class MidiBackend {
 public:
     virtual ~MidiBackend() = default;
 
     // Other clients' ports that can be read from (sources).
-    virtual std::vector<std::string> inputDevices() = 0;
+    virtual std::vector<MidiDevice> inputDevices() = 0;
     // Other clients' ports that can be written to (destinations).
-    virtual std::vector<std::string> outputDevices() = 0;
+    virtual std::vector<MidiDevice> outputDevices() = 0;
     // Display name of the program's own virtual output port.
     virtual std::string virtualOutputName() = 0;
 
-    // `changes` hears of anything that may have made the connection fail.
-    virtual Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) = 0;
-    virtual Opened<OutputConnection> openOutput(const std::string& device, ChangeSink& changes) = 0;
+    // `changes` hears of anything that may have made the connection fail. A
+    // device listed earlier is opened only while the same device is there:
+    // its id alone may have passed to another since.
+    virtual Opened<InputConnection> openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) = 0;
+    virtual Opened<OutputConnection> openOutput(const MidiDevice& device, ChangeSink& changes) = 0;
     // A port of the program's own that other clients connect to.
     virtual Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) = 0;
 };

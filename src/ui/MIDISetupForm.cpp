@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace marovane {
 
 namespace {
@@ -19,6 +21,14 @@ constexpr int clientHeight = 1200;
 
 void fill(QComboBox* list, const std::vector<std::string>& entries) {
     for (const auto& entry : entries) list->addItem(QString::fromStdString(entry));
+}
+
+// An entry names one device: the names that devices share carry their ids.
+void refill(QComboBox* list, const std::vector<std::string>& entries) {
+    const QString selected = list->currentText();
+    list->clear();
+    fill(list, entries);
+    list->setCurrentIndex(std::max(list->findText(selected), 0));
 }
 
 }  // namespace
@@ -71,6 +81,11 @@ void MIDISetupForm::Form_Load() {
     ComboMidiIn->setCurrentIndex(0);
     MIDIInput1.setDeviceID(0);
     OpenMidiIn(MIDIInput1, ComboMidiIn->currentIndex());
+}
+
+void MIDISetupForm::relist() {
+    refill(ComboMidiOut, listOutputEntries(MIDIOutput1));
+    refill(ComboMidiIn, listInputEntries(MIDIInput1));
 }
 
 void MIDISetupForm::CmdOk_Click() {

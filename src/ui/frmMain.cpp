@@ -102,7 +102,12 @@ void frmMain::mnuFileExit_Click() {
 
 void frmMain::mnuMidiSetup_Click() {
     setupRunning_ = true;
-    if (!setupForm) setupForm = std::make_unique<MIDISetupForm>(MIDIInput1, MIDIOutput1);
+    if (!setupForm) {
+        setupListsOutdated_ = false;  // its load lists the devices there are now
+        setupForm = std::make_unique<MIDISetupForm>(MIDIInput1, MIDIOutput1);
+    } else if (std::exchange(setupListsOutdated_, false)) {
+        setupForm->relist();
+    }
     const int result = setupForm->exec();
     setupRunning_ = false;
     // Ok hides the dialog and keeps it; Cancel and the title bar unload it,
@@ -143,8 +148,10 @@ void frmMain::MIDIInput1_Error(std::int16_t code, const std::string& text) { sho
 void frmMain::MIDIOutput1_Error(std::int16_t code, const std::string& text) { showPortError(code, text); }
 
 void frmMain::showPortError(std::int16_t code, const std::string& text) {
-    // The kept lists would name what is gone and miss what came since.
-    if (outdatesDeviceLists(code)) unloadSetupForm();
+    // The kept lists would name what is gone and miss what came since. They
+    // are read again at the next showing, rather than the dialog unloaded:
+    // its next load would reopen both ports, the one still playing too.
+    if (outdatesDeviceLists(code)) setupListsOutdated_ = true;
     if (isShownPortError(code)) showMessage(this, qt(text));
 }
 

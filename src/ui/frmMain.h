@@ -130,6 +130,8 @@ private:
     // then unloaded only once its modal show has returned.
     bool setupRunning_ = false;
     bool setupUnloadPending_ = false;
+    // A device or the MIDI system was lost since the kept dialog listed.
+    bool setupListsOutdated_ = false;
 };
 
 }  // namespace marovane

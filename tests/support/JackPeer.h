@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ports/MidiBackend.h"
 #include "ports/SpscRing.h"
 
 #include <jack/jack.h>
@@ -26,6 +27,9 @@ struct Heard {
     jack_time_t time = 0;
     double periodUs = 0;
 };
+
+// A JACK port as the back end lists it: its full name is its id too.
+inline MidiDevice jackDevice(const std::string& port) { return {port, port}; }
 
 // Another program on the test's server, written on libjack: a keyboard port
 // "keys" that plays what it is given, a few hundred messages a cycle, and a

@@ -73,19 +73,25 @@ bool listed(const std::vector<std::string>& devices, const std::string& device) 
 }
 }  // namespace
 
-Opened<InputConnection> LoopbackBackend::openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) {
+std::vector<MidiDevice> LoopbackBackend::devices(const std::vector<std::string>& names) {
+    std::vector<MidiDevice> devices;
+    for (const auto& name : names) devices.push_back({name, name});
+    return devices;
+}
+
+Opened<InputConnection> LoopbackBackend::openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) {
     if (failOpen.code != 0) return {nullptr, failOpen};
-    if (!listed(inputs, device)) return {nullptr, {ErrorNoSuchDevice, "no input " + device}};
-    auto input = std::make_unique<Input>(*this, device, sink, changes);
+    if (!listed(inputs, device.id)) return {nullptr, {ErrorNoSuchDevice, "no input " + device.id}};
+    auto input = std::make_unique<Input>(*this, device.id, sink, changes);
     std::lock_guard lock(mutex_);
     input_ = input.get();
     return {std::move(input), {}};
 }
 
-Opened<OutputConnection> LoopbackBackend::openOutput(const std::string& device, ChangeSink& changes) {
+Opened<OutputConnection> LoopbackBackend::openOutput(const MidiDevice& device, ChangeSink& changes) {
     if (failOpen.code != 0) return {nullptr, failOpen};
-    if (!listed(outputs, device)) return {nullptr, {ErrorNoSuchDevice, "no output " + device}};
-    return {std::make_unique<Output>(*this, device, changes), {}};
+    if (!listed(outputs, device.id)) return {nullptr, {ErrorNoSuchDevice, "no output " + device.id}};
+    return {std::make_unique<Output>(*this, device.id, changes), {}};
 }
 
 Opened<OutputConnection> LoopbackBackend::openVirtualOutput(ChangeSink& changes) {

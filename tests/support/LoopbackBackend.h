@@ -21,6 +21,7 @@ public:
         bool operator==(const Sent&) const = default;
     };
 
+    // The devices by name, which is also their id.
     std::vector<std::string> inputs;
     std::vector<std::string> outputs;
     // When set, opens fail with this error (a device that vanished, say).
@@ -28,12 +29,12 @@ public:
     // When set, sends fail with this error (a server that went away).
     PortError failSend;
 
-    std::vector<std::string> inputDevices() override { return inputs; }
-    std::vector<std::string> outputDevices() override { return outputs; }
+    std::vector<MidiDevice> inputDevices() override { return devices(inputs); }
+    std::vector<MidiDevice> outputDevices() override { return devices(outputs); }
     std::string virtualOutputName() override { return "Loopback virtual output"; }
 
-    Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) override;
-    Opened<OutputConnection> openOutput(const std::string& device, ChangeSink& changes) override;
+    Opened<InputConnection> openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) override;
+    Opened<OutputConnection> openOutput(const MidiDevice& device, ChangeSink& changes) override;
     Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
 
     // Delivers a message to the open input, as the back end's thread would.
@@ -59,6 +60,8 @@ private:
     class Input;
     class Output;
     struct Cause;
+
+    static std::vector<MidiDevice> devices(const std::vector<std::string>& names);
 
     mutable std::mutex mutex_;
     Input* input_ = nullptr;

@@ -41,8 +41,8 @@ protected:
     // into effect some cycles after it was made: what is played before that
     // is lost.
     void goWithPeers() {
-        const auto lists = [](const std::vector<std::string>& devices, const char* port) {
-            return std::find(devices.begin(), devices.end(), port) != devices.end();
+        const auto lists = [](const std::vector<MidiDevice>& devices, const char* port) {
+            return std::find(devices.begin(), devices.end(), jackDevice(port)) != devices.end();
         };
         ASSERT_TRUE(eventually([&] {
             return lists(backend_.inputDevices(), keyboardPort) && lists(backend_.outputDevices(), synthPort);

@@ -96,36 +96,64 @@ TEST_F(frmMainTest, SetupAfterOkKeepsItsChoicesAndTouchesNoPortUntilOk) {
     window->mnuMidiSetup->trigger();
 }
 
-// A port that finds its device or the MIDI system gone unloads the dialog
-// kept after Ok, so that the next MIDI > Setup lists the devices afresh;
-// other failures keep it.
-TEST_F(frmMainTest, ALossUnloadsTheSetupKeptAfterOk) {
+// After a port found its device or the MIDI system gone, the dialog kept
+// after Ok lists the devices there are now when it is shown next, each list
+// keeping its choice where that device is still there; no port moves until
+// Ok, so a Cancel leaves the output playing where it played. Other failures
+// leave the lists alone.
+TEST_F(frmMainTest, ALossRelistsTheSetupKeptAfterOkAndMovesNoPort) {
     struct Case {
         std::string device;  // empty: every connection
         PortError cause;
-        bool unloaded;
+        bool relisted;
     };
     const Case cases[] = {
         {"Pads", {ErrorDeviceGone, "Pads has gone."}, true},
         {"", {ErrorSystemStopped, "The MIDI system has stopped."}, true},
         {"Pads", {ErrorSendFailed, "Pads failed."}, false},
     };
-    for (const auto& [device, cause, unloaded] : cases) {
+    for (const auto& [device, cause, relisted] : cases) {
         SetUp();
         testing::MessageBoxReader user;
         answerSetup(true, 1, 1);
         window->mnuMidiSetup->trigger();
-        ASSERT_NE(window->setupForm, nullptr);
+        window->Command1->click();
         midi.fail(device, cause);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !user.texts.empty(); }, 5000)) << cause.text;
-        EXPECT_EQ(window->setupForm == nullptr, unloaded) << cause.text;
+        midi.inputs = {"New keyboard", "Keys", "Sequencer"};
+        midi.outputs = {"Synth B", "Synth A"};
+        const int outputState = window->MIDIOutput1.State();
+
+        testing::onNextModal([&](QWidget*) {
+            const auto* form = window->setupForm.get();
+            EXPECT_EQ(form->ComboMidiIn->count(), relisted ? 3 : 2) << cause.text;
+            EXPECT_EQ(form->ComboMidiIn->currentText(), relisted ? "New keyboard" : "Pads") << cause.text;
+            EXPECT_EQ(form->ComboMidiOut->count(), relisted ? 3 : 2) << cause.text;
+            EXPECT_EQ(form->ComboMidiOut->currentText(), "Synth A") << cause.text;
+            QTest::mouseClick(form->CmdCancel, Qt::LeftButton);
+        });
+        midi.clearSent();
+        window->mnuMidiSetup->trigger();
+        EXPECT_EQ(window->MIDIOutput1.State(), outputState) << cause.text;
+        window->MIDIOutput1.send(144, 60, 100);
+        EXPECT_EQ(midi.sent().size(), outputState == StateStarted ? 1u : 0u) << cause.text;
+        if (!midi.sent().empty()) {
+            EXPECT_EQ(midi.sent()[0].device, "Synth A");
+        }
+
+        answerSetup(true, 1, 1);  // a fresh choice, in the dialog loaded again
+        window->mnuMidiSetup->trigger();
+        window->Command1->click();
+        EXPECT_EQ(midi.openInputDevice(), "Keys") << cause.text;
+        midi.receive({0x90, 61, 70});
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->data1->text() == "61"; }, 5000)) << cause.text;
     }
 }
 
 // The loss can also be met by the dialog's own Ok: reopening the output ends
 // a sounding note on a synthesiser that has gone, or the chosen device is no
-// longer there. The dialog outlives its handler and goes once it has closed.
-TEST_F(frmMainTest, ALossMetByOkUnloadsTheSetupOnceItHasClosed) {
+// longer there. The dialog closes and is kept, to be listed again.
+TEST_F(frmMainTest, ALossMetByOkIsToldAndTheSetupIsKept) {
     for (bool atOpen : {false, true}) {
         SetUp();
         midi.failOpen = midi.failSend = {};
@@ -145,7 +173,8 @@ TEST_F(frmMainTest, ALossMetByOkUnloadsTheSetupOnceItHasClosed) {
         });
         window->mnuMidiSetup->trigger();
         EXPECT_TRUE(user.texts.contains(lost)) << user.texts.join("|").toStdString();
-        EXPECT_EQ(window->setupForm, nullptr);
+        ASSERT_NE(window->setupForm, nullptr);
+        EXPECT_FALSE(window->setupForm->isVisible());
     }
 }
 

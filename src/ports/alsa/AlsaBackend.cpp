@@ -34,32 +34,32 @@ bool AlsaBackend::available() {
     return session_ != nullptr;
 }
 
-std::vector<std::string> AlsaBackend::listed(unsigned caps) {
-    std::vector<std::string> names;
-    if (!available()) return names;
-    for (const auto& port : session_->client->ports(caps)) names.push_back(port.name);
-    return names;
+std::vector<MidiDevice> AlsaBackend::listed(unsigned caps) {
+    std::vector<MidiDevice> devices;
+    if (!available()) return devices;
+    for (const auto& port : session_->client->ports(caps)) devices.push_back({port.id(), port.name});
+    return devices;
 }
 
-std::vector<std::string> AlsaBackend::inputDevices() { return listed(SequencerClient::readable); }
+std::vector<MidiDevice> AlsaBackend::inputDevices() { return listed(SequencerClient::readable); }
 
-std::vector<std::string> AlsaBackend::outputDevices() { return listed(SequencerClient::writable); }
+std::vector<MidiDevice> AlsaBackend::outputDevices() { return listed(SequencerClient::writable); }
 
 std::string AlsaBackend::virtualOutputName() { return SequencerClient::outPortName; }
 
-Opened<InputConnection> AlsaBackend::openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) {
+Opened<InputConnection> AlsaBackend::openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) {
     if (!available()) return {nullptr, openError_};
     return openNew<InputConnection, AlsaInput>(session_, device, sink, changes);
 }
 
-Opened<OutputConnection> AlsaBackend::openOutput(const std::string& device, ChangeSink& changes) {
+Opened<OutputConnection> AlsaBackend::openOutput(const MidiDevice& device, ChangeSink& changes) {
     if (!available()) return {nullptr, openError_};
     return openNew<OutputConnection, AlsaOutput>(session_, std::optional(device), changes);
 }
 
 Opened<OutputConnection> AlsaBackend::openVirtualOutput(ChangeSink& changes) {
     if (!available()) return {nullptr, openError_};
-    return openNew<OutputConnection, AlsaOutput>(session_, std::optional<std::string>(), changes);
+    return openNew<OutputConnection, AlsaOutput>(session_, std::optional<MidiDevice>(), changes);
 }
 
 }  // namespace marovane

@@ -15,7 +15,7 @@ struct AlsaSession;
 // "Marovane In" and "Marovane Out", made on first use and kept as long as the
 // back end, so that connections other programs made to them survive the
 // port components' closing and reopening. Devices are other clients' ports,
-// named "client name:port name". Until the sequencer opens, every use tries
+// named "client name:port name" and told apart by their address. Until the sequencer opens, every use tries
 // again.
 //
 // Use from the UI thread; the input sinks and change sinks are called on the
@@ -28,16 +28,16 @@ public:
     // Whether the sequencer is open, opening it when it is not yet.
     bool available();
 
-    std::vector<std::string> inputDevices() override;
-    std::vector<std::string> outputDevices() override;
+    std::vector<MidiDevice> inputDevices() override;
+    std::vector<MidiDevice> outputDevices() override;
     std::string virtualOutputName() override;
 
-    Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) override;
-    Opened<OutputConnection> openOutput(const std::string& device, ChangeSink& changes) override;
+    Opened<InputConnection> openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) override;
+    Opened<OutputConnection> openOutput(const MidiDevice& device, ChangeSink& changes) override;
     Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
 
 private:
-    std::vector<std::string> listed(unsigned caps);
+    std::vector<MidiDevice> listed(unsigned caps);
 
     std::shared_ptr<AlsaSession> session_;  // shared with the open connections
     PortError openError_;                   // why the sequencer did not open

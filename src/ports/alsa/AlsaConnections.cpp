@@ -14,19 +14,19 @@ namespace {
 
 bool isInput(const char* direction) { return std::string_view(direction) == "input"; }
 
-snd_seq_addr_t listed(const SequencerClient& client, const std::string& device, const char* direction) {
+snd_seq_addr_t listed(const SequencerClient& client, const MidiDevice& device, const char* direction) {
     const auto address =
-        client.find(device, isInput(direction) ? SequencerClient::readable : SequencerClient::writable);
-    if (!address) throw noSuchDevice(device, direction);
+        client.find(device.id, device.name, isInput(direction) ? SequencerClient::readable : SequencerClient::writable);
+    if (!address) throw noSuchDevice(device.name, direction);
     return *address;
 }
 
 }  // namespace
 
 // Watched before subscribed, so that a device that goes in between is seen.
-DeviceLink::DeviceLink(AlsaSession& session, const std::string& device, const char* direction, ChangeSink& changes)
+DeviceLink::DeviceLink(AlsaSession& session, const MidiDevice& device, const char* direction, ChangeSink& changes)
     : session_(session),
-      device_(device),
+      name_(device.name),
       direction_(direction),
       watched_(listed(*session.client, device, direction), changes) {
     session_.reader.watch(watched_);
@@ -45,11 +45,11 @@ DeviceLink::DeviceLink(AlsaSession& session, const std::string& device, const ch
 DeviceLink::~DeviceLink() { session_.reader.unwatch(watched_); }
 
 std::optional<PortError> DeviceLink::failure() const {
-    if (watched_.gone()) return deviceGone(device_, direction_);
+    if (watched_.gone()) return deviceGone(name_, direction_);
     return std::nullopt;
 }
 
-AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const std::string& device, ReceiveSink& sink,
+AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const MidiDevice& device, ReceiveSink& sink,
                      ChangeSink& changes)
     : session_(std::move(session)), sink_(sink), link_(*session_, device, "input", changes) {
     session_->reader.addInput(sink_);
@@ -57,7 +57,7 @@ AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const std::string& de
 
 AlsaInput::~AlsaInput() { session_->reader.removeInput(sink_); }
 
-AlsaOutput::AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional<std::string>& device,
+AlsaOutput::AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional<MidiDevice>& device,
                        ChangeSink& changes)
     : session_(std::move(session)) {
     if (device) link_.emplace(*session_, *device, "output", changes);

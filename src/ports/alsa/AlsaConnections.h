@@ -10,7 +10,7 @@
 
 namespace marovane {
 
-// A device a connection uses: found by its listed name, watched for its
+// A device a connection uses: found at its listed address, watched for its
 // going, and joined to the client's port by a subscription the program makes
 // and removes again.
 class DeviceLink {
@@ -18,7 +18,7 @@ public:
     // `direction` is "input" (from the device to "Marovane In") or "output"
     // (from "Marovane Out" to the device). Throws a PortError when the device
     // is not listed or cannot be connected.
-    DeviceLink(AlsaSession& session, const std::string& device, const char* direction, ChangeSink& changes);
+    DeviceLink(AlsaSession& session, const MidiDevice& device, const char* direction, ChangeSink& changes);
     ~DeviceLink();
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
@@ -27,7 +27,7 @@ public:
 
 private:
     AlsaSession& session_;
-    const std::string device_;
+    const std::string name_;
     const char* direction_;
     WatchedDevice watched_;
     std::optional<Subscription> subscription_;
@@ -39,7 +39,7 @@ private:
 class AlsaInput final : public InputConnection {
 public:
     // Throws a PortError when the device cannot be linked.
-    AlsaInput(std::shared_ptr<AlsaSession> session, const std::string& device, ReceiveSink& sink, ChangeSink& changes);
+    AlsaInput(std::shared_ptr<AlsaSession> session, const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes);
     ~AlsaInput() override;
 
     std::optional<PortError> failure() override { return link_.failure(); }
@@ -56,7 +56,7 @@ private:
 class AlsaOutput final : public OutputConnection {
 public:
     // Throws a PortError when the device cannot be linked.
-    AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional<std::string>& device, ChangeSink& changes);
+    AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional<MidiDevice>& device, ChangeSink& changes);
     // What waits on the queue goes before the device's subscription does.
     ~AlsaOutput() override;
 

@@ -125,9 +125,14 @@ std::vector<SequencerClient::Port> SequencerClient::ports(unsigned caps) const {
     return found;
 }
 
-std::optional<snd_seq_addr_t> SequencerClient::find(const std::string& name, unsigned caps) const {
+std::string SequencerClient::Port::id() const {
+    return std::to_string(address.client) + ":" + std::to_string(address.port);
+}
+
+std::optional<snd_seq_addr_t> SequencerClient::find(const std::string& id, const std::string& name,
+                                                    unsigned caps) const {
     for (const Port& port : ports(caps)) {
-        if (port.name == name) return port.address;
+        if (port.id() == id && port.name == name) return port.address;
     }
     return std::nullopt;
 }

@@ -40,12 +40,15 @@ public:
     struct Port {
         std::string name;  // "client name:port name"
         snd_seq_addr_t address;
+        // The address as "client:port" in numbers, as aconnect writes it.
+        std::string id() const;
     };
     // Other clients' ports that have all of `caps` (the system's own are left
     // out), in the sequencer's order.
     std::vector<Port> ports(unsigned caps) const;
-    // Looked up afresh by name: clients are renumbered as they come and go.
-    std::optional<snd_seq_addr_t> find(const std::string& name, unsigned caps) const;
+    // The port with that id while it still has that name: a client's number
+    // passes to the next client once it has gone.
+    std::optional<snd_seq_addr_t> find(const std::string& id, const std::string& name, unsigned caps) const;
 
 private:
     explicit SequencerClient(snd_seq_t* seq) : seq_(seq) {}

@@ -50,37 +50,40 @@ std::shared_ptr<JackClient> JackBackend::client(PortError& why) {
 }
 
 // Never throws: a listing that fails lists nothing.
-std::vector<std::string> JackBackend::listed(unsigned long flags) {
+std::vector<MidiDevice> JackBackend::listed(unsigned long flags) {
     try {
         PortError why;
         const auto jack = client(why);
-        return jack ? jack->otherPorts(flags) : std::vector<std::string>{};
+        std::vector<MidiDevice> devices;
+        if (!jack) return devices;
+        for (const auto& port : jack->otherPorts(flags)) devices.push_back({port, port});
+        return devices;
     } catch (...) {
         return {};
     }
 }
 
-std::vector<std::string> JackBackend::inputDevices() { return listed(JackPortIsOutput); }
-std::vector<std::string> JackBackend::outputDevices() { return listed(JackPortIsInput); }
+std::vector<MidiDevice> JackBackend::inputDevices() { return listed(JackPortIsOutput); }
+std::vector<MidiDevice> JackBackend::outputDevices() { return listed(JackPortIsInput); }
 std::string JackBackend::virtualOutputName() { return "Marovane Out"; }
 
 // A device is opened by the name listed now: the listing the user chose from
 // may be out of date, and the program's own ports are never listed, so that
 // a thru cannot feed back into itself.
-Opened<InputConnection> JackBackend::openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) {
+Opened<InputConnection> JackBackend::openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) {
     PortError why;
     const auto jack = client(why);
     if (!jack) return {nullptr, why};
-    if (!contains(jack->otherPorts(JackPortIsOutput), device)) return {nullptr, noSuchDevice(device, "input")};
-    return openJackInput(jack, device, sink, changes);
+    if (!contains(jack->otherPorts(JackPortIsOutput), device.id)) return {nullptr, noSuchDevice(device.name, "input")};
+    return openJackInput(jack, device.id, sink, changes);
 }
 
-Opened<OutputConnection> JackBackend::openOutput(const std::string& device, ChangeSink& changes) {
+Opened<OutputConnection> JackBackend::openOutput(const MidiDevice& device, ChangeSink& changes) {
     PortError why;
     const auto jack = client(why);
     if (!jack) return {nullptr, why};
-    if (!contains(jack->otherPorts(JackPortIsInput), device)) return {nullptr, noSuchDevice(device, "output")};
-    return openJackOutput(jack, device, changes);
+    if (!contains(jack->otherPorts(JackPortIsInput), device.id)) return {nullptr, noSuchDevice(device.name, "output")};
+    return openJackOutput(jack, device.id, changes);
 }
 
 Opened<OutputConnection> JackBackend::openVirtualOutput(ChangeSink& changes) {

@@ -36,19 +36,20 @@ public:
     JackBackend();
     ~JackBackend() override;
 
-    std::vector<std::string> inputDevices() override;
-    std::vector<std::string> outputDevices() override;
+    // A device's id and name are both its full port name, which is unique.
+    std::vector<MidiDevice> inputDevices() override;
+    std::vector<MidiDevice> outputDevices() override;
     std::string virtualOutputName() override;
 
-    Opened<InputConnection> openInput(const std::string& device, ReceiveSink& sink, ChangeSink& changes) override;
-    Opened<OutputConnection> openOutput(const std::string& device, ChangeSink& changes) override;
+    Opened<InputConnection> openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) override;
+    Opened<OutputConnection> openOutput(const MidiDevice& device, ChangeSink& changes) override;
     Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
 
 private:
     // The client, taken from the opening ahead or made now; null with the
     // reason in `why` when no server takes it.
     std::shared_ptr<JackClient> client(PortError& why);
-    std::vector<std::string> listed(unsigned long flags);
+    std::vector<MidiDevice> listed(unsigned long flags);
 
     std::future<std::shared_ptr<JackClient>> opening_;
     std::shared_ptr<JackClient> client_;

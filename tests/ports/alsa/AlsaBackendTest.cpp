@@ -21,6 +21,7 @@ namespace marovane {
 namespace {
 
 using testing::Bytes;
+using testing::devicesNamed;
 using testing::SequencerPeer;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -50,8 +51,17 @@ void choose(Port& port, const std::string& device, Errors& errors) {
     port.setAction(ActionOpen);
 }
 
+std::vector<std::string> names(const std::vector<MidiDevice>& devices) {
+    std::vector<std::string> names;
+    for (const auto& device : devices) names.push_back(device.name);
+    return names;
+}
+
 class AlsaBackendTest : public ::testing::Test {
 protected:
+    MidiDevice listedInput(const std::string& name) { return devicesNamed(backend_.inputDevices(), name).at(0); }
+    MidiDevice listedOutput(const std::string& name) { return devicesNamed(backend_.outputDevices(), name).at(0); }
+
     // In this order so that the back end, whose thread calls the sinks, goes first.
     testing::Collector received_;
     testing::Changes changes_;
@@ -60,20 +70,54 @@ protected:
 };
 
 TEST_F(AlsaBackendTest, ListsOtherClientsPortsButNeverItsOwnOrTheSystems) {
-    auto input = backend_.openInput(peer_.keys(), received_, changes_);
+    auto input = backend_.openInput(listedInput(peer_.keys()), received_, changes_);
     auto output = backend_.openVirtualOutput(changes_);
     ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
 
-    EXPECT_EQ(backend_.inputDevices(), (std::vector<std::string>{through, peer_.keys()}));
-    EXPECT_EQ(backend_.outputDevices(), (std::vector<std::string>{through, peer_.synth()}));
+    EXPECT_EQ(names(backend_.inputDevices()), (std::vector<std::string>{through, peer_.keys()}));
+    EXPECT_EQ(names(backend_.outputDevices()), (std::vector<std::string>{through, peer_.synth()}));
+    EXPECT_EQ(listedInput(through).id, "14:0");
     EXPECT_EQ(backend_.virtualOutputName(), "Marovane Out");
-    EXPECT_EQ(backend_.openInput("Gone:away", received_, changes_).error.text, noSuchDevice("Gone:away", "input").text);
-    EXPECT_EQ(backend_.openOutput(ownOut, changes_).error.code, ErrorNoSuchDevice);
+    const MidiDevice gone{listedInput(peer_.keys()).id, "Gone:away"};  // its number passed to another client
+    EXPECT_EQ(backend_.openInput(gone, received_, changes_).error.text, noSuchDevice("Gone:away", "input").text);
+    EXPECT_EQ(backend_.openOutput({"128:1", ownOut}, changes_).error.code, ErrorNoSuchDevice);
+}
+
+// Two clients of the same name, as two keyboards of one make are: each
+// listed entry reaches its own device, in both directions, and the port
+// components tell the entries apart by their addresses.
+TEST_F(AlsaBackendTest, DevicesOfTheSameNameAreToldApartByTheirAddress) {
+    SequencerPeer first("Twin");
+    SequencerPeer second("Twin");
+    const auto keys = devicesNamed(backend_.inputDevices(), "Twin:keys");
+    const auto synths = devicesNamed(backend_.outputDevices(), "Twin:synth");
+    ASSERT_EQ(keys.size(), 2u);
+    ASSERT_EQ(synths.size(), 2u);
+
+    auto input = backend_.openInput(keys[1], received_, changes_);
+    auto output = backend_.openOutput(synths[1], changes_);
+    ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
+    first.play({{0x90, 1, 1}});
+    second.play({{0x90, 2, 2}});
+    ASSERT_EQ(output.connection->send({0x90, 3, 3}, {}).code, 0);
+    EXPECT_EQ(received_.waitFor(1), (std::vector<Bytes>{{0x90, 2, 2}}));
+    EXPECT_EQ(second.bytesHeard(1), (std::vector<Bytes>{{0x90, 3, 3}}));
+    EXPECT_EQ(first.heardCount(), 0u);
+
+    testing::ManualUiThread ui;
+    MIDIInput port(backend_, ui);
+    std::vector<std::string> entries;
+    for (std::int16_t id = 0; id < port.DeviceCount(); ++id) {
+        port.setDeviceID(id);
+        entries.push_back(port.ProductName());
+    }
+    EXPECT_EQ(entries, (std::vector<std::string>{through, peer_.keys(), "Twin:keys (" + keys[0].id + ")",
+                                                 "Twin:keys (" + keys[1].id + ")"}));
 }
 
 TEST_F(AlsaBackendTest, ADeviceIsASubscriptionOfTheProgramsWhileItIsOpen) {
-    auto input = backend_.openInput(peer_.keys(), received_, changes_);
-    auto output = backend_.openOutput(peer_.synth(), changes_);
+    auto input = backend_.openInput(listedInput(peer_.keys()), received_, changes_);
+    auto output = backend_.openOutput(listedOutput(peer_.synth()), changes_);
     ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
     EXPECT_TRUE(peer_.connected(peer_.keys(), ownIn));
     EXPECT_TRUE(peer_.connected(ownOut, peer_.synth()));
@@ -88,15 +132,15 @@ TEST_F(AlsaBackendTest, ADeviceIsASubscriptionOfTheProgramsWhileItIsOpen) {
 // The ports outlive their components' closing, so a connection a user made
 // with aconnect holds; so does one the program would have made itself.
 TEST_F(AlsaBackendTest, SubscriptionsOthersMadeSurviveClosingAndReopening) {
-    auto input = backend_.openInput(through, received_, changes_);
+    auto input = backend_.openInput(listedInput(through), received_, changes_);
     auto output = backend_.openVirtualOutput(changes_);
     peer_.connect(peer_.keys(), ownIn);
     peer_.connect(ownOut, peer_.synth());
 
     input.connection.reset();
-    output = backend_.openOutput(peer_.synth(), changes_);
+    output = backend_.openOutput(listedOutput(peer_.synth()), changes_);
     output.connection.reset();
-    input = backend_.openInput(through, received_, changes_);
+    input = backend_.openInput(listedInput(through), received_, changes_);
     output = backend_.openVirtualOutput(changes_);
     ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
 
@@ -110,8 +154,8 @@ TEST_F(AlsaBackendTest, SubscriptionsOthersMadeSurviveClosingAndReopening) {
 
 // System exclusive, clock and active sensing are not taken in.
 TEST_F(AlsaBackendTest, EveryFamilyPassesUnchangedBothWays) {
-    auto input = backend_.openInput(peer_.keys(), received_, changes_);
-    auto output = backend_.openOutput(peer_.synth(), changes_);
+    auto input = backend_.openInput(listedInput(peer_.keys()), received_, changes_);
+    auto output = backend_.openOutput(listedOutput(peer_.synth()), changes_);
     ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
     std::vector<Bytes> played{{0xF0, 0x7D, 1, 2, 0xF7}, {0xF8}, {0xFE}};
     played.insert(played.end(), families.begin(), families.end());
@@ -188,7 +232,7 @@ TEST_F(AlsaBackendTest, ADeviceThatGoesIsReportedOnceOnThePortItFeeds) {
 constexpr auto arrivalTolerance = 20ms;
 
 TEST_F(AlsaBackendTest, ScheduledMessagesSoundAtTheirTimePlusTheLatency) {
-    auto output = backend_.openOutput(peer_.synth(), changes_);
+    auto output = backend_.openOutput(listedOutput(peer_.synth()), changes_);
     ASSERT_TRUE(output.connection) << output.error.text;
     const auto near = [&](Clock::time_point at, Clock::time_point expected) {
         return at > expected - arrivalTolerance && at < expected + arrivalTolerance;
@@ -240,7 +284,7 @@ TEST(TimedSenderTest, AMessageIsNeverAimedBeforeTheQueuesNowNorBeforeOneWaiting)
 // The device's subscription goes with the output: what waits on the queue
 // goes at once before it, or the queue would hand it to nobody.
 TEST_F(AlsaBackendTest, ClosingAnOutputSendsWhatWaitsAtOnce) {
-    auto output = backend_.openOutput(peer_.synth(), changes_);
+    auto output = backend_.openOutput(listedOutput(peer_.synth()), changes_);
     ASSERT_TRUE(output.connection) << output.error.text;
     ASSERT_EQ(output.connection->send({0x90, 60, 100}, Clock::now() + 30s).code, 0);
     ASSERT_EQ(output.connection->send({0x90, 60, 0}, {}).code, 0);
@@ -254,7 +298,7 @@ TEST_F(AlsaBackendTest, ClosingAnOutputSendsWhatWaitsAtOnce) {
 // only from a scheduled message until two seconds after the last, and plays
 // on time when it is set going again.
 TEST_F(AlsaBackendTest, TheQueueRunsOnlyWhileItHasSomethingToPlay) {
-    auto output = backend_.openOutput(peer_.synth(), changes_);
+    auto output = backend_.openOutput(listedOutput(peer_.synth()), changes_);
     ASSERT_TRUE(output.connection) << output.error.text;
     ASSERT_EQ(output.connection->send({0x90, 60, 100}, {}).code, 0);
     EXPECT_FALSE(peer_.queueRuns("Marovane"));
@@ -275,7 +319,7 @@ TEST_F(AlsaBackendTest, TheQueueRunsOnlyWhileItHasSomethingToPlay) {
 // Messages scheduled far ahead fill the client's output pool; sending never
 // waits for room: the first refusal is an error, the next ones are skipped.
 TEST_F(AlsaBackendTest, AFullOutputIsSaidOnceThenSkipped) {
-    auto output = backend_.openOutput(peer_.synth(), changes_);
+    auto output = backend_.openOutput(listedOutput(peer_.synth()), changes_);
     ASSERT_TRUE(output.connection) << output.error.text;
     const auto later = Clock::now() + 60s;
     std::vector<std::int16_t> refused;

@@ -21,6 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::Bytes;
 using testing::eventually;
+using testing::jackDevice;
 using Clock = std::chrono::steady_clock;
 
 const Bytes noteOn{0x90, 60, 100};
@@ -48,7 +49,7 @@ protected:
 
     // An output to the peer's synthesiser, once the connection carries.
     std::unique_ptr<OutputConnection> output() {
-        auto opened = backend_->openOutput(peer_->synth(), changes_);
+        auto opened = backend_->openOutput(jackDevice(peer_->synth()), changes_);
         EXPECT_TRUE(opened.connection) << opened.error.text;
         EXPECT_TRUE(eventually([&] { return connected(ownOut, peer_->synth()); }));
         return std::move(opened.connection);
@@ -76,24 +77,24 @@ TEST_F(JackBackendTest, ListsOnlyOtherClientsPorts) {
         std::sort(names.begin(), names.end());
         return names;
     };
-    EXPECT_EQ(backend_->inputDevices(), std::vector<std::string>{peer_->keys()});
-    EXPECT_EQ(backend_->outputDevices(), std::vector<std::string>{peer_->synth()});
+    EXPECT_EQ(backend_->inputDevices(), std::vector<MidiDevice>{jackDevice(peer_->keys())});
+    EXPECT_EQ(backend_->outputDevices(), std::vector<MidiDevice>{jackDevice(peer_->synth())});
     EXPECT_TRUE(eventually([&] { return ownPorts() == std::vector<std::string>{ownIn, ownOut}; }));
 
     for (const char* device : {ownOut, "Gone:away"}) {
-        const auto input = backend_->openInput(device, received_, changes_);
+        const auto input = backend_->openInput(jackDevice(device), received_, changes_);
         EXPECT_FALSE(input.connection);
         EXPECT_EQ(input.error.code, ErrorNoSuchDevice);
         EXPECT_EQ(input.error.text, "The MIDI input device \"" + std::string(device) + "\" is no longer there.");
     }
-    EXPECT_EQ(backend_->openOutput(ownIn, changes_).error.code, ErrorNoSuchDevice);
+    EXPECT_EQ(backend_->openOutput(jackDevice(ownIn), changes_).error.code, ErrorNoSuchDevice);
 }
 
 // Short messages pass unchanged and in order, a velocity-0 note-on included;
 // what the program has no use for does not; a flood passes whole; a closed
 // input's sink hears nothing more.
 TEST_F(JackBackendTest, InputPassesPeerMessagesOn) {
-    auto input = backend_->openInput(peer_->keys(), received_, changes_);
+    auto input = backend_->openInput(jackDevice(peer_->keys()), received_, changes_);
     ASSERT_TRUE(input.connection) << input.error.text;
     ASSERT_TRUE(eventually([&] { return connected(peer_->keys(), ownIn); }));
 
@@ -199,7 +200,7 @@ TEST_F(JackBackendTest, AFloodThroughOneOutputArrivesWhole) {
 TEST_F(JackBackendTest, ConnectionsOthersMadeSurvive) {
     testing::JackPeer patchbay("Patchbay");
     auto out = output();
-    auto input = backend_->openInput(peer_->keys(), received_, changes_);
+    auto input = backend_->openInput(jackDevice(peer_->keys()), received_, changes_);
     ASSERT_TRUE(out && input.connection);
     ASSERT_EQ(jack_connect(patchbay.client(), ownOut, patchbay.synth().c_str()), 0);
     ASSERT_EQ(jack_connect(patchbay.client(), patchbay.keys().c_str(), ownIn), 0);
@@ -208,7 +209,7 @@ TEST_F(JackBackendTest, ConnectionsOthersMadeSurvive) {
     input.connection.reset();
     EXPECT_TRUE(eventually([&] { return !connected(ownOut, peer_->synth()) && !connected(peer_->keys(), ownIn); }));
     out = output();
-    input = backend_->openInput(peer_->keys(), received_, changes_);
+    input = backend_->openInput(jackDevice(peer_->keys()), received_, changes_);
     ASSERT_TRUE(out && input.connection);
     EXPECT_TRUE(eventually([&] { return connected(ownOut, peer_->synth()) && connected(peer_->keys(), ownIn); }));
     EXPECT_TRUE(connected(ownOut, patchbay.synth()));
@@ -295,10 +296,10 @@ TEST_F(JackBackendTest, AServerStandingStillIsToldOnce) {
 TEST_F(JackBackendTest, ConnectionsToADeviceThatGoesFail) {
     auto leaving = std::make_unique<testing::JackPeer>("Leaving");
     testing::Changes inputChanges, outputChanges, ownChanges, closedChanges;
-    auto input = backend_->openInput(leaving->keys(), received_, inputChanges);
-    auto output = backend_->openOutput(leaving->synth(), outputChanges);
+    auto input = backend_->openInput(jackDevice(leaving->keys()), received_, inputChanges);
+    auto output = backend_->openOutput(jackDevice(leaving->synth()), outputChanges);
     auto own = backend_->openVirtualOutput(ownChanges);
-    auto closed = backend_->openOutput(peer_->synth(), closedChanges);
+    auto closed = backend_->openOutput(jackDevice(peer_->synth()), closedChanges);
     ASSERT_TRUE(input.connection && output.connection && own.connection && closed.connection);
     closed.connection.reset();
     EXPECT_FALSE(input.connection->failure());

@@ -16,6 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::Bytes;
+using testing::jackDevice;
 
 bool told(const testing::Changes& changes) {
     for (int wait = 0; wait < 500 && changes.told() == 0; ++wait) std::this_thread::sleep_for(10ms);
@@ -33,8 +34,8 @@ TEST(JackServerLossTest, IsToldOnceAndTheServerIsFoundAgain) {
     testing::Collector received;
     testing::Changes inputChanges, outputChanges;
     JackBackend backend;
-    auto input = backend.openInput(peer->keys(), received, inputChanges);
-    auto output = backend.openOutput(peer->synth(), outputChanges);
+    auto input = backend.openInput(jackDevice(peer->keys()), received, inputChanges);
+    auto output = backend.openOutput(jackDevice(peer->synth()), outputChanges);
     auto own = backend.openVirtualOutput(outputChanges);
     ASSERT_TRUE(input.connection && output.connection && own.connection);
 
@@ -63,10 +64,10 @@ TEST(JackServerLossTest, IsToldOnceAndTheServerIsFoundAgain) {
     EXPECT_EQ(noServer.text, "No MIDI system: no JACK server is running.");
     ASSERT_TRUE(testing::JackServer::restart());
     peer = std::make_unique<testing::JackPeer>("PeerAgain");
-    ASSERT_EQ(backend.inputDevices(), std::vector<std::string>{peer->keys()});
+    ASSERT_EQ(backend.inputDevices(), std::vector<MidiDevice>{jackDevice(peer->keys())});
     testing::Changes changes;
-    auto inputAgain = backend.openInput(peer->keys(), received, changes);
-    auto outputAgain = backend.openOutput(peer->synth(), changes);
+    auto inputAgain = backend.openInput(jackDevice(peer->keys()), received, changes);
+    auto outputAgain = backend.openOutput(jackDevice(peer->synth()), changes);
     ASSERT_TRUE(inputAgain.connection && outputAgain.connection);
     ASSERT_TRUE(testing::eventually([&] {
         return peer->connected(peer->keys(), "Marovane:Marovane In") &&
@@ -101,7 +102,7 @@ TEST(JackServerLossTest, AClientMadeAheadIsMadeAgain) {
     ASSERT_TRUE(testing::JackServer::restart());
     testing::JackPeer peer("PeerLater");
     testing::Changes changes;
-    auto output = backend.openOutput(peer.synth(), changes);
+    auto output = backend.openOutput(jackDevice(peer.synth()), changes);
     ASSERT_TRUE(output.connection) << output.error.text;
     // PipeWire makes the link a little after connecting returns.
     ASSERT_TRUE(testing::eventually([&] { return peer.connected("Marovane:Marovane Out", peer.synth()); }));

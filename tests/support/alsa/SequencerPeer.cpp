@@ -5,12 +5,21 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <stdexcept>
 
 namespace marovane::testing {
+
+std::vector<MidiDevice> devicesNamed(const std::vector<MidiDevice>& devices, const std::string& name) {
+    std::vector<MidiDevice> found;
+    std::copy_if(devices.begin(), devices.end(), std::back_inserter(found),
+                 [&](const MidiDevice& device) { return device.name == name; });
+    return found;
+}
 
 namespace {
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ports/MidiBackend.h"
+
 #include <alsa/asoundlib.h>
 
 #include <chrono>
@@ -12,6 +14,9 @@
 #include <vector>
 
 namespace marovane::testing {
+
+// The devices of a listing that have that name, in the order listed.
+std::vector<MidiDevice> devicesNamed(const std::vector<MidiDevice>& devices, const std::string& name);
 
 // Another program on the ALSA sequencer, made with libasound directly and
 // its own MIDI coder: a client with a keyboard port "keys" that plays to its
