@@ -32,17 +32,19 @@ constexpr std::size_t patternFileLimit = 4096;
 std::optional<PatternValues> parseBeatPattern(std::istream& in);
 std::optional<PatternValues> readBeatPattern(const std::filesystem::path& file);
 
-// Writes the 80 values as the program's own file form. The file is replaced
-// whole or not at all: on failure an existing file keeps its old content and
-// no temporary file is left behind. A value other than 0, 1 or 2 is refused
-// before anything is written. A new file gets the permissions of any file the
-// user creates (0666 less the umask); a replaced file keeps its own, and one
-// that the user may not write is not replaced.
+// Writes the 80 values as the program's own file form, into the file a link
+// leads to when the name is a link. Where the folder allows it, the file is
+// replaced whole or not at all: on failure an existing file keeps its old
+// content and no temporary file is left behind. Where it does not (a folder
+// the user may not write), a file the user may write is written in place. A
+// value other than 0, 1 or 2 is refused before anything is written. A new
+// file gets the permissions of any file the user creates (0666 less the
+// umask); a replaced file keeps its own, and its owner and group as far as
+// the user may give them; one that the user may not write is not replaced.
 bool writeBeatPattern(const std::filesystem::path& file, std::span<const std::int16_t, gridBoxes> values);
 
-// Whether a name typed for saving names a plain file inside the folder: it
-// holds no '/', '\' or NUL and is not "." or "..". The name is judged as
-// typed, before the caller appends ".txt"; the empty name is plain.
+// Whether a whole file name (".txt" included) names a plain file inside the
+// folder: it is not empty, "." or "..", and holds no '/', '\' or NUL.
 bool isPlainFileName(std::string_view name);
 
 }  // namespace marovane

@@ -45,7 +45,8 @@ void frmMain::savebutton_Click() {
     // The name is kept as typed, ".txt" added; only a name that would leave
     // the folder or name no plain file is refused.
     const QString name = savename->text();
-    if (!isPlainFileName(name.toStdString()) || !writeBeatPattern(filePath(File1->path(), name + ".txt"), values)) {
+    const QString fileName = name + ".txt";
+    if (!isPlainFileName(fileName.toStdString()) || !writeBeatPattern(filePath(File1->path(), fileName), values)) {
         showMessage(this, fileError);
         return;
     }

@@ -7,6 +7,7 @@
 #include "frmMain.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -37,9 +38,28 @@ QLabel* label(QWidget* parent, const char* caption, int left, int top, int width
     return placed(new QLabel(caption, parent), left, top, width, height);
 }
 
+// Qt moves a horizontal scroll bar toward its maximum on Left and toward its
+// minimum on Right, against its own arrows; here each arrow key does what the
+// arrow on its side does. The page keys and the vertical bar are right as
+// they are.
+class ScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool left = event->key() == Qt::Key_Left;
+        if (orientation() == Qt::Horizontal && (left || event->key() == Qt::Key_Right)) {
+            triggerAction(left ? SliderSingleStepSub : SliderSingleStepAdd);
+            return;
+        }
+        QScrollBar::keyPressEvent(event);
+    }
+};
+
 QScrollBar* scrollBar(QWidget* parent, Qt::Orientation orientation, int minimum, int maximum, int smallStep,
                       int largeStep, int value) {
-    auto* bar = new QScrollBar(orientation, parent);
+    auto* bar = new ScrollBar(orientation, parent);
     bar->setRange(minimum, maximum);
     bar->setSingleStep(smallStep);
     bar->setPageStep(largeStep);

@@ -9,6 +9,14 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
 namespace marovane {
 namespace {
 
@@ -161,7 +169,7 @@ TEST_F(frmMainBeatFilesTest, AFailedOpenChangesNoBoxAndLeavesThePerformanceStopp
 
 TEST_F(frmMainBeatFilesTest, NamesThatLeaveTheFolderAreRefusedAndWriteNothing) {
     QDir().mkpath("Beats/sub");
-    for (const QString& name : QStringList{"sub/x", "../escaped", "..", ".", QString("a") + QChar(0) + "b"}) {
+    for (const QString& name : QStringList{"sub/x", "../escaped", "a\\b", QString("a") + QChar(0) + "b"}) {
         SCOPED_TRACE(name.toStdString());
         EXPECT_EQ(save(name), QStringList{"file error"});
     }
@@ -174,6 +182,105 @@ TEST_F(frmMainBeatFilesTest, SavingOverAFileReplacesItWhole) {
     writeFile("Beats/take.txt", QByteArray("1\r\n").repeated(80) + "notes of my own\r\n");
     EXPECT_EQ(save("take"), QStringList{"File Saved as take. Have fun."});
     EXPECT_EQ(readFile("Beats/take.txt"), lines(std::vector<int>(80, 0)));
+}
+
+namespace fs = std::filesystem;
+
+// A file as the test lays it out, as root: its bytes, mode and owner.
+void layFile(const char* path, int mode, uid_t owner = 0, gid_t group = 0) {
+    std::ofstream(path, std::ios::binary) << "old\r\n";
+    fs::permissions(path, static_cast<fs::perms>(mode));
+    ASSERT_EQ(::chown(path, owner, group), 0);
+}
+
+void setMode(const char* path, int mode) { fs::permissions(path, static_cast<fs::perms>(mode)); }
+
+std::string ownerAndMode(const char* path) {
+    struct stat status {};
+    ::stat(path, &status);
+    return QString("%1:%2 %3").arg(status.st_uid).arg(status.st_gid).arg(status.st_mode & 07777, 0, 8).toStdString();
+}
+
+// Names in a folder that the list's "*.txt" would not show, such as a
+// temporary file left behind.
+QStringList unlisted(const char* folder) {
+    QStringList names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() != ".txt") names << QString::fromStdString(entry.path().filename());
+    return names;
+}
+
+// Runs the click as "nobody" (uid and gid 65534, also in the group 100), whom
+// mode bits do stop, then turns back into root.
+QStringList asNobody(const std::function<QStringList()>& click) {
+    const gid_t groups[] = {65534, 100};
+    std::vector<gid_t> rootGroups(::getgroups(0, nullptr));
+    ::getgroups(static_cast<int>(rootGroups.size()), rootGroups.data());
+    EXPECT_EQ(::setgroups(2, groups) | ::setegid(65534) | ::seteuid(65534), 0);
+    const QStringList texts = click();
+    EXPECT_EQ(::seteuid(0) | ::setegid(0) | ::setgroups(rootGroups.size(), rootGroups.data()), 0);
+    return texts;
+}
+
+// A save succeeds wherever writing the file in place would, writes through a
+// link, and keeps the mode and owner of the file it replaces.
+TEST_F(frmMainBeatFilesTest, SaveWritesWhereverAPlainWriteWould) {
+    if (::geteuid() != 0) GTEST_SKIP() << "saves as another user, which takes root";
+    struct Case {
+        const char* what;
+        bool nobody;                // saves as "nobody", else as root
+        std::function<void()> lay;  // in the folders Beats and Elsewhere, open to all
+        const char* name;           // typed; Beats/<name>.txt is a link where written is elsewhere
+        const char* written;        // the pattern is there after a save, else what was there
+        bool saved;
+        const char* ownerAndMode;  // of the written file, where it matters
+    };
+    const auto toReal = [] { fs::create_symlink("../Elsewhere/Real.txt", "Beats/Take.txt"); };
+    const Case cases[] = {
+        {"a writable file in a closed folder", true, [] { layFile("Beats/Take.txt", 0666), setMode("Beats", 0755); },
+         "Take", "Beats/Take.txt", true, "0:0 666"},
+        {"a new file in a closed folder", true, [] { setMode("Beats", 0755); }, "Take", "Beats/Take.txt", false, ""},
+        {"root's file in a sticky folder", true, [] { layFile("Beats/Take.txt", 0666), setMode("Beats", 01777); },
+         "Take", "Beats/Take.txt", true, "0:0 666"},
+        {"a link to another folder", false, [&] { layFile("Elsewhere/Real.txt", 0640), toReal(); }, "Take",
+         "Elsewhere/Real.txt", true, "0:0 640"},
+        {"a link into a closed folder", true,
+         [&] { layFile("Elsewhere/Real.txt", 0666), setMode("Elsewhere", 0755), toReal(); }, "Take",
+         "Elsewhere/Real.txt", true, "0:0 666"},
+        {"a link to no file yet", false, [&] { toReal(); }, "Take", "Elsewhere/Real.txt", true, ""},
+        {"nobody's file, saved by root", false, [] { layFile("Beats/Take.txt", 0640, 65534, 100); }, "Take",
+         "Beats/Take.txt", true, "65534:100 640"},
+        {"nobody's own file in another of its groups", true, [] { layFile("Beats/Take.txt", 0660, 65534, 100); },
+         "Take", "Beats/Take.txt", true, "65534:100 660"},
+        {"root's file in a group of nobody's", true, [] { layFile("Beats/Take.txt", 0664, 0, 100); }, "Take",
+         "Beats/Take.txt", true, "65534:100 664"},
+        {"the name \".\"", false, [] {}, ".", "Beats/..txt", true, ""},
+        {"the name \"..\"", false, [] {}, "..", "Beats/...txt", true, ""},
+    };
+    std::vector<int> values(80, 0);
+    values[7] = 1;
+    window->beatbox[7]->setChecked(true);
+    setMode(scratch.path().toUtf8(), 0755);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* folder : {"Beats", "Elsewhere"}) {
+            fs::remove_all(folder);
+            fs::create_directory(folder);
+            setMode(folder, 0777);
+        }
+        c.lay();
+        const QByteArray before = readFile(c.written);
+        const auto click = [&] { return save(c.name); };
+        const QStringList texts = c.nobody ? asNobody(click) : click();
+        EXPECT_EQ(texts, QStringList{c.saved ? QString("File Saved as %1. Have fun.").arg(c.name) : "file error"});
+        EXPECT_EQ(readFile(c.written), c.saved ? lines(values) : before);
+        if (*c.ownerAndMode) {
+            EXPECT_EQ(ownerAndMode(c.written), c.ownerAndMode);
+        }
+        const QString typed = QString("Beats/%1.txt").arg(c.name);
+        EXPECT_EQ(QFileInfo(typed).isSymLink(), typed != c.written);
+        EXPECT_EQ(unlisted("Beats") + unlisted("Elsewhere"), QStringList{});
+    }
 }
 
 TEST(frmMainWithoutBeatsFolder, OpensAndBothButtonsAnswerFileError) {

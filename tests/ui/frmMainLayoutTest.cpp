@@ -124,6 +124,37 @@ TEST_F(frmMainLayoutTest, WindowIsFixedAndStartsWithItsSettings) {
     EXPECT_EQ(window->File1->listIndex(), -1);
 }
 
+// A key moves a focused bar as the arrow or the trough on its side does: left
+// and up toward the minimum, right and down toward the maximum.
+TEST_F(frmMainLayoutTest, ScrollBarKeysMoveTowardTheEndOnTheirSide) {
+    struct Bar {
+        const char* name;
+        QScrollBar* bar;
+        Qt::Key less;  // the arrow key toward the minimum, and the opposite one
+        Qt::Key more;
+        int middle;  // a value the keys may move both ways from
+    };
+    const Bar bars[] = {
+        {"intervalscroll", window->intervalscroll, Qt::Key_Left, Qt::Key_Right, 500},
+        {"notescroll", window->notescroll, Qt::Key_Left, Qt::Key_Right, 5},
+        {"instruslide", window->instruslide, Qt::Key_Up, Qt::Key_Down, 50},
+    };
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    for (const Bar& b : bars) {
+        b.bar->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return b.bar->hasFocus(); })) << b.name;
+        const int small = b.bar->singleStep(), large = b.bar->pageStep();
+        const std::pair<Qt::Key, int> presses[] = {
+            {b.less, -small}, {b.more, small}, {Qt::Key_PageUp, -large}, {Qt::Key_PageDown, large}};
+        for (const auto& [key, change] : presses) {
+            b.bar->setValue(b.middle);
+            QTest::keyClick(b.bar, key);
+            EXPECT_EQ(b.bar->value(), b.middle + change) << b.name << " " << QKeySequence(key).toString().toStdString();
+        }
+    }
+}
+
 TEST_F(frmMainLayoutTest, TabWalksTheControlsByTabPositionFromGo) {
     std::vector<Control> all = controls();
     for (int i = 0; i < gridBoxes; ++i) {
