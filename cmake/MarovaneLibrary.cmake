@@ -1,13 +1,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# marovane_library(NAME SOURCES...): the library of the folder this is called
-# from. Its headers are seen by others as "<folder>/<Header>.h", the folder
-# counted from src/, and only by targets that link it: each library gets an
-# include directory of its own that holds links to its own headers and no
-# others. A header of a library that a target does not link, one above it in
-# particular, is then not found and the build fails.
-function(marovane_library name)
-  add_library(${name} STATIC ${ARGN})
-  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+# marovane_headers(TARGET FOLDER): the headers of the folder this is called
+# from are seen as "<FOLDER>/<Header>.h", and only by targets that link
+# TARGET: it gets an include directory of its own that holds links to these
+# headers and no others. A header of a library that a target does not link,
+# one above it in particular, is then not found and the build fails.
+function(marovane_headers name folder)
   set(root ${PROJECT_BINARY_DIR}/include/${name})
   file(REMOVE_RECURSE ${root})
   file(MAKE_DIRECTORY ${root}/${folder})
@@ -17,4 +14,13 @@ function(marovane_library name)
     file(CREATE_LINK ${header} ${root}/${folder}/${file} SYMBOLIC)
   endforeach()
   target_include_directories(${name} PUBLIC ${root})
+endfunction()
+
+# marovane_library(NAME SOURCES...): the library of the folder this is called
+# from, its headers seen as "<folder>/<Header>.h", the folder counted from
+# src/.
+function(marovane_library name)
+  add_library(${name} STATIC ${ARGN})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+  marovane_headers(${name} ${folder})
 endfunction()
