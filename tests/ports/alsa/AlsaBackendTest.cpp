@@ -69,7 +69,9 @@ protected:
     AlsaBackend backend_;
 };
 
-TEST_F(AlsaBackendTest, ListsOtherClientsPortsButNeverItsOwnOrTheSystems) {
+TEST_F(AlsaBackendTest, ListsOtherClientsPortsButNeverItsOwnOrTheSystemsOrUnexported) {
+    peer_.addPort("unexported", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ | SND_SEQ_PORT_CAP_WRITE |
+                                    SND_SEQ_PORT_CAP_SUBS_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT);
     auto input = backend_.openInput(listedInput(peer_.keys()), received_, changes_);
     auto output = backend_.openVirtualOutput(changes_);
     ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;

@@ -113,6 +113,10 @@ void SequencerPeer::removePorts() {
     check(snd_seq_delete_simple_port(seq_, synth_), "delete the synth");
 }
 
+void SequencerPeer::addPort(const std::string& name, unsigned caps) {
+    check(snd_seq_create_simple_port(seq_, name.c_str(), caps, SND_SEQ_PORT_TYPE_MIDI_GENERIC), "make " + name);
+}
+
 std::vector<SequencerPeer::Heard> SequencerPeer::waitFor(std::size_t count) {
     std::unique_lock lock(mutex_);
     arrived_.wait_for(lock, std::chrono::seconds(10), [&] { return heard_.size() >= count; });

@@ -52,6 +52,8 @@ public:
     bool play(const std::vector<Bytes>& messages, std::size_t ahead = 0);
     // Deletes both ports; the client stays.
     void removePorts();
+    // Another port, that neither plays nor listens.
+    void addPort(const std::string& name, unsigned caps);
 
     // Waits until `count` messages were heard or ten seconds passed; returns
     // all heard so far.
