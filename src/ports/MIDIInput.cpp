@@ -27,10 +27,19 @@ void MIDIInput::released() {
 }
 
 void MIDIInput::raiseWaiting() {
-    if (queue_.takeOverflow()) {
+    switch (queue_.takeOverflow()) {
+    case InputQueue::Overflow::Queue:
         raiseError(ErrorQueueFull, "Too many MIDI messages arrived at once: more than " +
                                        std::to_string(InputQueue::capacity) +
                                        " were waiting, so later ones were dropped.");
+        break;
+    case InputQueue::Overflow::System:
+        raiseError(ErrorQueueFull,
+                   "Too many MIDI messages arrived at once: more were waiting than the MIDI system "
+                   "holds for the program, so some were dropped.");
+        break;
+    case InputQueue::Overflow::None:
+        break;
     }
     if (queue_.size() > 0 && onMessage) onMessage();
 }

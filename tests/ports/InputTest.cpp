@@ -153,6 +153,18 @@ TEST_F(InputTest, FullQueueDropsNewMessagesAndReportsOnce) {
     EXPECT_EQ(errors.size(), 2u);
 }
 
+// Messages the MIDI system lost share the queue's one report per opening.
+TEST_F(InputTest, TheSystemsOverflowIsReportedOnceWithTheQueues) {
+    openAndStart(0);
+    midi.overflow();
+    midi.overflow();
+    for (std::size_t i = 0; i <= InputQueue::capacity; ++i) midi.receive({0x90, 60, 1});
+    ui.runPending();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, ErrorQueueFull);
+    EXPECT_NE(errors[0].text.find("MIDI system"), std::string::npos) << errors[0].text;
+}
+
 // The back end's news comes on its own thread; the port acts on it on the UI
 // thread: it closes, dropping what waited, and says why, once.
 TEST_F(InputTest, ConnectionThatFailsIsClosedAndReportedOnce) {

@@ -14,9 +14,13 @@ namespace {
 
 bool isInput(const char* direction) { return std::string_view(direction) == "input"; }
 
+std::optional<snd_seq_addr_t> find(const SequencerClient& client, const MidiDevice& device, const char* direction) {
+    return client.find(device.id, device.name,
+                       isInput(direction) ? SequencerClient::readable : SequencerClient::writable);
+}
+
 snd_seq_addr_t listed(const SequencerClient& client, const MidiDevice& device, const char* direction) {
-    const auto address =
-        client.find(device.id, device.name, isInput(direction) ? SequencerClient::readable : SequencerClient::writable);
+    const auto address = find(client, device, direction);
     if (!address) throw noSuchDevice(device.name, direction);
     return *address;
 }
@@ -26,7 +30,7 @@ snd_seq_addr_t listed(const SequencerClient& client, const MidiDevice& device, c
 // Watched before subscribed, so that a device that goes in between is seen.
 DeviceLink::DeviceLink(AlsaSession& session, const MidiDevice& device, const char* direction, ChangeSink& changes)
     : session_(session),
-      name_(device.name),
+      device_(device),
       direction_(direction),
       watched_(listed(*session.client, device, direction), changes) {
     session_.reader.watch(watched_);
@@ -44,8 +48,10 @@ DeviceLink::DeviceLink(AlsaSession& session, const MidiDevice& device, const cha
 
 DeviceLink::~DeviceLink() { session_.reader.unwatch(watched_); }
 
-std::optional<PortError> DeviceLink::failure() const {
-    if (watched_.gone()) return deviceGone(name_, direction_);
+std::optional<PortError> DeviceLink::failure() {
+    // Still listed at its address under its name, or it went unannounced.
+    if (watched_.takeUnsure() && !find(*session_.client, device_, direction_)) watched_.markGone();
+    if (watched_.gone()) return deviceGone(device_.name, direction_);
     return std::nullopt;
 }
 

@@ -23,11 +23,11 @@ public:
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
 
-    std::optional<PortError> failure() const;
+    std::optional<PortError> failure();
 
 private:
     AlsaSession& session_;
-    const std::string name_;
+    const MidiDevice device_;
     const char* direction_;
     WatchedDevice watched_;
     std::optional<Subscription> subscription_;

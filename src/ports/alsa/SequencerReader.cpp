@@ -74,9 +74,12 @@ bool SequencerReader::readWaiting() {
     for (int read = 0; read < readBatch; ++read) {
         snd_seq_event_t* event = nullptr;
         const int result = snd_seq_event_input(seq_, &event);
-        // -ENOSPC: the kernel's input pool overflowed and dropped what was
+        // -ENOSPC: the kernel's input pool overflowed and it dropped what was
         // waiting; what comes after it is still read.
-        if (result == -ENOSPC) continue;
+        if (result == -ENOSPC) {
+            overflowed();
+            continue;
+        }
         if (result < 0 || !event) return false;  // -EAGAIN: nothing more for now
         handle(*event);
     }
@@ -101,6 +104,15 @@ void SequencerReader::lose(int client, int port) {
     for (WatchedDevice* device : devices_) {
         const bool matches = device->address_.client == client && (port < 0 || device->address_.port == port);
         if (matches && !device->gone_.exchange(true)) device->changes_.systemChanged();
+    }
+}
+
+// What was lost may hold the news of a device that went, as well as messages.
+void SequencerReader::overflowed() {
+    for (ReceiveSink* sink : inputs_) sink->overflowed();
+    for (WatchedDevice* device : devices_) {
+        device->unsure_ = true;
+        device->changes_.systemChanged();
     }
 }
 

@@ -14,12 +14,17 @@ namespace marovane {
 
 // A device that an open connection depends on. The reader marks it gone, and
 // tells the connection's change sink, when the sequencer announces that its
-// port or its whole client went away.
+// port or its whole client went away. When an overflow may have cost it that
+// news, it marks the device unsure and tells the sink too: whoever watches
+// the device then looks for it.
 class WatchedDevice {
 public:
     WatchedDevice(snd_seq_addr_t address, ChangeSink& changes) : address_(address), changes_(changes) {}
     snd_seq_addr_t address() const { return address_; }
     bool gone() const { return gone_; }
+    void markGone() { gone_ = true; }
+    // Whether it was marked unsure since the last call.
+    bool takeUnsure() { return unsure_.exchange(false); }
 
 private:
     friend class SequencerReader;
@@ -27,6 +32,7 @@ private:
     snd_seq_addr_t address_;
     ChangeSink& changes_;
     std::atomic<bool> gone_{false};
+    std::atomic<bool> unsure_{false};
 };
 
 // Reads what arrives at the client's input port on a thread of its own, which
@@ -57,6 +63,7 @@ private:
     bool readWaiting();
     void handle(const snd_seq_event_t& event);
     void lose(int client, int port);
+    void overflowed();
 
     snd_seq_t* seq_;
     const int inPort_;

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <iostream>
 #include <memory>
+#include <semaphore>
 #include <thread>
 #include <utility>
 
@@ -226,6 +227,46 @@ TEST_F(AlsaBackendTest, ADeviceThatGoesIsReportedOnceOnThePortItFeeds) {
         EXPECT_EQ(outputErrors, (Errors{{synthGone.code, synthGone.text}}));
         EXPECT_EQ(input.State() + output.State(), 2 * StateClosed);
     }
+}
+
+// Holds the back end's reader in its first delivery until let go, so that
+// what the sequencer has for the program piles up behind it.
+struct HeldSink : ReceiveSink {
+    void received(const unsigned char*, std::size_t) override {
+        held.release();
+        letGo.acquire();
+        letGo.release();
+    }
+    void overflowed() override {}
+    std::counting_semaphore<> held{0}, letGo{0};
+};
+
+// The sequencer empties the program's input pool when it overflows, and with
+// it the announcement of a device that went meanwhile: both are told, once.
+TEST_F(AlsaBackendTest, AnOverflowIsToldOnceAndADeviceLostInItIsFound) {
+    auto leaving = std::make_unique<SequencerPeer>("Leaving");
+    testing::ManualUiThread ui;
+    MIDIInput input(backend_, ui);
+    Errors errors;
+    choose(input, leaving->keys(), errors);
+    input.setAction(ActionStart);
+    HeldSink held;
+    auto holding = backend_.openInput(listedInput(through), held, changes_);
+    ASSERT_TRUE(holding.connection) << holding.error.text;
+
+    leaving->play({{0x90, 1, 1}});
+    ASSERT_TRUE(held.held.try_acquire_for(10s));
+    leaving->flood(testing::numberedMessages(2500));  // the pool holds 2,000
+    leaving.reset();
+    held.letGo.release();
+    while (errors.size() < 2 && ui.waitForTask(5s)) ui.runPending();
+    std::this_thread::sleep_for(200ms);  // anything told twice
+    ui.runPending();
+
+    const PortError gone = deviceGone("Leaving:keys", "input");
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0].first, ErrorQueueFull);
+    EXPECT_EQ(errors[1], std::pair(gone.code, gone.text));
 }
 
 // Times as the synthesiser's queue stamps them on arrival. The tolerance is

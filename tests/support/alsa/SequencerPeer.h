@@ -50,6 +50,9 @@ public:
     // receivers than their pools hold loses messages, whatever they do.
     // False when "synth" heard nothing more for ten seconds while it waited.
     bool play(const std::vector<Bytes>& messages, std::size_t ahead = 0);
+    // Plays each message once, as fast as it goes: what the sequencer refuses
+    // is dropped.
+    void flood(const std::vector<Bytes>& messages);
     // Deletes both ports; the client stays.
     void removePorts();
     // Another port, that neither plays nor listens.
@@ -70,6 +73,8 @@ public:
     bool queueRuns(const std::string& name);
 
 private:
+    // The event that plays the message from "keys".
+    snd_seq_event_t eventFor(const Bytes& message);
     snd_seq_addr_t address(const std::string& name);
     // Makes it, or says whether it is there.
     bool subscription(const std::string& sender, const std::string& dest, bool make);
