@@ -23,4 +23,10 @@ PortError jackServerGone() {
             "\"go\"."};
 }
 
+PortError alsaSequencerLost() {
+    return {ErrorSystemStopped,
+            "The MIDI system has stopped: the ALSA sequencer can no longer be read, so the MIDI ports are closed. To "
+            "play on, open MIDI > Setup, choose your devices, press Ok and press \"go\"."};
+}
+
 }  // namespace marovane

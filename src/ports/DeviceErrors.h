@@ -16,5 +16,7 @@ PortError noSuchDevice(const std::string& device, const char* direction);
 PortError deviceGone(const std::string& device, const char* direction);
 // The JACK server of the open ports went away.
 PortError jackServerGone();
+// The ALSA sequencer of the open ports can no longer be read.
+PortError alsaSequencerLost();
 
 }  // namespace marovane

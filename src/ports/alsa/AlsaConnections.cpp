@@ -32,23 +32,16 @@ DeviceLink::DeviceLink(AlsaSession& session, const MidiDevice& device, const cha
     : session_(session),
       device_(device),
       direction_(direction),
-      watched_(listed(*session.client, device, direction), changes) {
-    session_.reader.watch(watched_);
-    try {
-        snd_seq_t* seq = session_.client->handle();
-        if (isInput(direction))
-            subscription_.emplace(seq, watched_.address(), session_.client->inPort());
-        else
-            subscription_.emplace(seq, session_.client->outPort(), watched_.address());
-    } catch (...) {
-        session_.reader.unwatch(watched_);
-        throw;
-    }
+      watched_(session.reader, listed(*session.client, device, direction), changes) {
+    snd_seq_t* seq = session_.client->handle();
+    if (isInput(direction))
+        subscription_.emplace(seq, watched_.address(), session_.client->inPort());
+    else
+        subscription_.emplace(seq, session_.client->outPort(), watched_.address());
 }
 
-DeviceLink::~DeviceLink() { session_.reader.unwatch(watched_); }
-
 std::optional<PortError> DeviceLink::failure() {
+    if (auto lost = session_.reader.loss()) return lost;
     // Still listed at its address under its name, or it went unannounced.
     if (watched_.takeUnsure() && !find(*session_.client, device_, direction_)) watched_.markGone();
     if (watched_.gone()) return deviceGone(device_.name, direction_);
@@ -66,14 +59,17 @@ AlsaInput::~AlsaInput() { session_->reader.removeInput(sink_); }
 AlsaOutput::AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional<MidiDevice>& device,
                        ChangeSink& changes)
     : session_(std::move(session)) {
-    if (device) link_.emplace(*session_, *device, "output", changes);
+    if (device)
+        link_.emplace(*session_, *device, "output", changes);
+    else
+        ownPort_.emplace(session_->reader, std::nullopt, changes);
 }
 
 AlsaOutput::~AlsaOutput() {
     if (link_) session_->sender.flush();
 }
 
-std::optional<PortError> AlsaOutput::failure() { return link_ ? link_->failure() : std::nullopt; }
+std::optional<PortError> AlsaOutput::failure() { return link_ ? link_->failure() : session_->reader.loss(); }
 
 PortError AlsaOutput::send(const std::vector<unsigned char>& bytes, SendTime due) {
     snd_seq_event_t event;

@@ -19,7 +19,6 @@ public:
     // (from "Marovane Out" to the device). Throws a PortError when the device
     // is not listed or cannot be connected.
     DeviceLink(AlsaSession& session, const MidiDevice& device, const char* direction, ChangeSink& changes);
-    ~DeviceLink();
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
 
@@ -29,7 +28,7 @@ private:
     AlsaSession& session_;
     const MidiDevice device_;
     const char* direction_;
-    WatchedDevice watched_;
+    Watch watched_;
     std::optional<Subscription> subscription_;
 };
 
@@ -66,6 +65,7 @@ public:
 private:
     std::shared_ptr<AlsaSession> session_;
     std::optional<DeviceLink> link_;
+    std::optional<Watch> ownPort_;  // without a device, for the sequencer's loss
     bool overloadTold_ = false;
 };
 

@@ -9,12 +9,16 @@
 #include "support/alsa/SequencerPeer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <semaphore>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -267,6 +271,59 @@ TEST_F(AlsaBackendTest, AnOverflowIsToldOnceAndADeviceLostInItIsFound) {
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[0].first, ErrorQueueFull);
     EXPECT_EQ(errors[1], std::pair(gone.code, gone.text));
+}
+
+// The process's descriptors of the sequencer.
+std::set<int> sequencerFds() {
+    std::set<int> fds;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry, error) == "/dev/snd/seq")
+            fds.insert(std::stoi(entry.path().filename()));
+    }
+    return fds;
+}
+
+// The back end's handle breaks under its reader: its descriptor becomes a
+// pipe's end without a reader, which polls as an error. Every port closes,
+// the loss is told once, and the next use opens the sequencer anew.
+TEST_F(AlsaBackendTest, ASequencerThatBreaksIsToldOnceAndOpenedAgain) {
+    const auto others = sequencerFds();
+    testing::ManualUiThread ui;
+    MIDIInput input(backend_, ui);
+    MIDIOutput output(backend_, ui);
+    Errors errors;
+    choose(input, peer_.keys(), errors);
+    output.onError = input.onError;
+    output.setDeviceID(-1);  // the program's own port alone
+    output.setAction(ActionOpen);
+    ASSERT_EQ(input.State() + output.State(), 2 * StateOpen);
+    std::vector<int> own;
+    std::ranges::set_difference(sequencerFds(), others, std::back_inserter(own));
+    ASSERT_EQ(own.size(), 1u);
+    const int kept = dup(own[0]);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    close(pipeEnds[0]);
+    dup2(pipeEnds[1], own[0]);
+    close(pipeEnds[1]);
+
+    peer_.play({{0x90, 1, 1}});  // wakes the reader
+    const bool told = ui.waitForTask(5s);
+    dup2(kept, own[0]);
+    close(kept);
+    ASSERT_TRUE(told);
+    while (input.State() + output.State() > 0 && ui.waitForTask(5s)) ui.runPending();
+    std::this_thread::sleep_for(200ms);  // anything told twice
+    ui.runPending();
+    const PortError lost = alsaSequencerLost();
+    EXPECT_EQ(errors, (Errors{{lost.code, lost.text}}));
+
+    choose(input, peer_.keys(), errors);
+    input.setAction(ActionStart);
+    peer_.play({{0x90, 2, 2}});
+    while (input.MessageCount() == 0 && ui.waitForTask(5s)) ui.runPending();
+    EXPECT_EQ(input.Data1(), 2);
 }
 
 // Times as the synthesiser's queue stamps them on arrival. The tolerance is
