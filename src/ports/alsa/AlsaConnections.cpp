@@ -5,21 +5,18 @@
 #include "ports/DeviceErrors.h"
 
 #include <cerrno>
-#include <string_view>
 #include <utility>
 
 namespace marovane {
 
 namespace {
 
-bool isInput(const char* direction) { return std::string_view(direction) == "input"; }
-
-std::optional<snd_seq_addr_t> find(const SequencerClient& client, const MidiDevice& device, const char* direction) {
+std::optional<snd_seq_addr_t> find(const SequencerClient& client, const MidiDevice& device, PortDirection direction) {
     return client.find(device.id, device.name,
-                       isInput(direction) ? SequencerClient::readable : SequencerClient::writable);
+                       direction == PortDirection::Input ? SequencerClient::readable : SequencerClient::writable);
 }
 
-snd_seq_addr_t listed(const SequencerClient& client, const MidiDevice& device, const char* direction) {
+snd_seq_addr_t listed(const SequencerClient& client, const MidiDevice& device, PortDirection direction) {
     const auto address = find(client, device, direction);
     if (!address) throw noSuchDevice(device.name, direction);
     return *address;
@@ -28,13 +25,13 @@ snd_seq_addr_t listed(const SequencerClient& client, const MidiDevice& device, c
 }  // namespace
 
 // Watched before subscribed, so that a device that goes in between is seen.
-DeviceLink::DeviceLink(AlsaSession& session, const MidiDevice& device, const char* direction, ChangeSink& changes)
+DeviceLink::DeviceLink(AlsaSession& session, const MidiDevice& device, PortDirection direction, ChangeSink& changes)
     : session_(session),
       device_(device),
       direction_(direction),
       watched_(session.reader, listed(*session.client, device, direction), changes) {
     snd_seq_t* seq = session_.client->handle();
-    if (isInput(direction))
+    if (direction == PortDirection::Input)
         subscription_.emplace(seq, watched_.address(), session_.client->inPort());
     else
         subscription_.emplace(seq, session_.client->outPort(), watched_.address());
@@ -50,7 +47,7 @@ std::optional<PortError> DeviceLink::failure() {
 
 AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const MidiDevice& device, ReceiveSink& sink,
                      ChangeSink& changes)
-    : session_(std::move(session)), sink_(sink), link_(*session_, device, "input", changes) {
+    : session_(std::move(session)), sink_(sink), link_(*session_, device, PortDirection::Input, changes) {
     session_->reader.addInput(sink_);
 }
 
@@ -60,7 +57,7 @@ AlsaOutput::AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional
                        ChangeSink& changes)
     : session_(std::move(session)) {
     if (device)
-        link_.emplace(*session_, *device, "output", changes);
+        link_.emplace(*session_, *device, PortDirection::Output, changes);
     else
         ownPort_.emplace(session_->reader, std::nullopt, changes);
 }

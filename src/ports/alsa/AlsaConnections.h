@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AlsaSession.h"
+#include "ports/DeviceErrors.h"
 #include "ports/MidiBackend.h"
 
 #include <memory>
@@ -15,10 +16,10 @@ namespace marovane {
 // and removes again.
 class DeviceLink {
 public:
-    // `direction` is "input" (from the device to "Marovane In") or "output"
-    // (from "Marovane Out" to the device). Throws a PortError when the device
+    // An input goes from the device to "Marovane In", an output from
+    // "Marovane Out" to the device. Throws a PortError when the device
     // is not listed or cannot be connected.
-    DeviceLink(AlsaSession& session, const MidiDevice& device, const char* direction, ChangeSink& changes);
+    DeviceLink(AlsaSession& session, const MidiDevice& device, PortDirection direction, ChangeSink& changes);
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
 
@@ -27,7 +28,7 @@ public:
 private:
     AlsaSession& session_;
     const MidiDevice device_;
-    const char* direction_;
+    const PortDirection direction_;
     Watch watched_;
     std::optional<Subscription> subscription_;
 };
