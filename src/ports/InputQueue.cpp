@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "InputQueue.h"
 
+#include <utility>
+
 namespace marovane {
 
 InputQueue::InputQueue(UiThread& ui, std::function<void()> wake)
@@ -12,8 +14,7 @@ void InputQueue::received(const unsigned char* bytes, std::size_t size) {
         std::lock_guard lock(mutex_);
         if (!accepting_) return;
         if (size_ == capacity) {
-            if (overflowReported_) return;
-            overflowed_ = overflowReported_ = true;
+            if (!note(Overflow::Queue)) return;
         } else {
             messages_[(first_ + size_) % capacity] = fromWire(bytes, size);
             ++size_;
@@ -22,6 +23,22 @@ void InputQueue::received(const unsigned char* bytes, std::size_t size) {
     // One wake-up per batch: whatever arrives before the UI thread has run it
     // is handled in the same run.
     wake_->raise();
+}
+
+// Lost messages of a port not started would have been ignored anyway.
+void InputQueue::overflowed() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!accepting_ || !note(Overflow::System)) return;
+    }
+    wake_->raise();
+}
+
+bool InputQueue::note(Overflow overflow) {
+    if (overflowReported_) return false;
+    overflow_ = overflow;
+    overflowReported_ = true;
+    return true;
 }
 
 void InputQueue::setAccepting(bool accepting) {
@@ -52,11 +69,9 @@ void InputQueue::clear() {
     overflowReported_ = false;
 }
 
-bool InputQueue::takeOverflow() {
+InputQueue::Overflow InputQueue::takeOverflow() {
     std::lock_guard lock(mutex_);
-    const bool overflowed = overflowed_;
-    overflowed_ = false;
-    return overflowed;
+    return std::exchange(overflow_, Overflow::None);
 }
 
 }  // namespace marovane

@@ -15,8 +15,9 @@ namespace marovane {
 
 // The waiting messages of an input, filled on a back end's thread and read
 // on the UI thread. Bounded and allocated once: when full, new messages are
-// dropped, and the overflow is reported once until the queue is cleared (the
-// port reopened), so that a flood cannot bury the user in reports. Storing a
+// dropped. An overflow, the queue's or the MIDI system's, is reported once
+// until the queue is cleared (the port reopened), so that a flood cannot
+// bury the user in reports. Storing a
 // message takes a lock, and the wake it raises posts a task to the UI
 // thread, which allocates: a real-time thread must never call received()
 // itself, but hand its messages to a thread that may.
@@ -27,10 +28,13 @@ public:
     // holds a burst of ten thousand with room to spare.
     static constexpr std::size_t capacity = 16384;
 
+    enum class Overflow { None, Queue, System };
+
     // wake runs on the UI thread after messages (or an overflow) arrived.
     InputQueue(UiThread& ui, std::function<void()> wake);
 
     void received(const unsigned char* bytes, std::size_t size) override;
+    void overflowed() override;
 
     // Whether received messages are kept (the port is started) or ignored.
     void setAccepting(bool accepting);
@@ -38,10 +42,13 @@ public:
     ShortMessage front() const;
     void popFront();
     void clear();
-    // True once for each overflow; clears the report.
-    bool takeOverflow();
+    // The overflow to report, once; clears the report.
+    Overflow takeOverflow();
 
 private:
+    // With mutex_ held: whether the overflow is news to report.
+    bool note(Overflow overflow);
+
     std::shared_ptr<UiWake> wake_;
     mutable std::mutex mutex_;
     // A ring: size_ messages from index first_ on.
@@ -49,7 +56,7 @@ private:
     std::size_t first_ = 0;
     std::size_t size_ = 0;
     bool accepting_ = false;
-    bool overflowed_ = false;
+    Overflow overflow_ = Overflow::None;
     bool overflowReported_ = false;
 };
 

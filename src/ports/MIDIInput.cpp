@@ -7,7 +7,7 @@
 namespace marovane {
 
 MIDIInput::MIDIInput(MidiBackend& backend, UiThread& ui)
-    : MIDIPort(backend, ui, "input"), queue_(ui, [this] { raiseWaiting(); }) {}
+    : MIDIPort(backend, ui, PortDirection::Input), queue_(ui, [this] { raiseWaiting(); }) {}
 
 std::vector<MidiDevice> MIDIInput::listDevices() { return backend_.inputDevices(); }
 
@@ -17,7 +17,7 @@ std::int16_t MIDIInput::MessageCount() const {
 
 Opened<InputConnection> MIDIInput::openDevice() {
     const auto device = selectedDevice();
-    if (!device) return {nullptr, noSuchDevice()};
+    if (!device) return {nullptr, noDeviceNumber()};
     return backend_.openInput(*device, queue_, *changes_);
 }
 
@@ -27,10 +27,15 @@ void MIDIInput::released() {
 }
 
 void MIDIInput::raiseWaiting() {
-    if (queue_.takeOverflow()) {
-        raiseError(ErrorQueueFull, "Too many MIDI messages arrived at once: more than " +
-                                       std::to_string(InputQueue::capacity) +
-                                       " were waiting, so later ones were dropped.");
+    switch (queue_.takeOverflow()) {
+    case InputQueue::Overflow::Queue:
+        raiseError(queueOverflow(InputQueue::capacity));
+        break;
+    case InputQueue::Overflow::System:
+        raiseError(systemOverflow());
+        break;
+    case InputQueue::Overflow::None:
+        break;
     }
     if (queue_.size() > 0 && onMessage) onMessage();
 }

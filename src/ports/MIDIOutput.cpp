@@ -12,7 +12,7 @@ std::string MIDIOutput::extraDeviceName(std::int16_t id) {
 Opened<OutputConnection> MIDIOutput::openDevice() {
     if (DeviceID() == -1) return backend_.openVirtualOutput(*changes_);
     const auto device = selectedDevice();
-    if (!device) return {nullptr, noSuchDevice()};
+    if (!device) return {nullptr, noDeviceNumber()};
     return backend_.openOutput(*device, *changes_);
 }
 

@@ -17,7 +17,7 @@ namespace marovane {
 // at once, and the failure reported.
 class MIDIOutput : public MIDIPort<MidiOutputPort, OutputConnection> {
 public:
-    MIDIOutput(MidiBackend& backend, UiThread& ui) : MIDIPort(backend, ui, "output") {}
+    MIDIOutput(MidiBackend& backend, UiThread& ui) : MIDIPort(backend, ui, PortDirection::Output) {}
     ~MIDIOutput() override { close(); }
 
     void setMessage(std::int16_t status) override { message_.status = status; }

@@ -47,7 +47,7 @@ void MIDIPort<PortInterface, ConnectionKind>::setAction(std::int16_t code) {
         break;
     case ActionStart:
         if (state_ == StateClosed) {
-            raiseError(ErrorNotDone, std::string("The MIDI ") + direction_ + " is not open, so it cannot be started.");
+            raiseError(notOpenToStart(direction_));
             return;
         }
         started(true);
@@ -66,8 +66,7 @@ void MIDIPort<PortInterface, ConnectionKind>::setAction(std::int16_t code) {
         sendCurrent();
         break;
     default:
-        raiseError(ErrorUnknownAction,
-                   std::string("Unknown MIDI ") + direction_ + " action " + std::to_string(code) + ".");
+        raiseError(unknownAction(code, direction_));
     }
 }
 
@@ -101,12 +100,6 @@ std::optional<MidiDevice> MIDIPort<PortInterface, ConnectionKind>::selectedDevic
     const auto& list = devices();
     if (deviceId_ >= 0 && static_cast<std::size_t>(deviceId_) < list.size()) return list[deviceId_];
     return std::nullopt;
-}
-
-template <class PortInterface, class ConnectionKind>
-PortError MIDIPort<PortInterface, ConnectionKind>::noSuchDevice() const {
-    return {ErrorNoSuchDevice,
-            std::string("There is no MIDI ") + direction_ + " device number " + std::to_string(deviceId_) + "."};
 }
 
 template <class PortInterface, class ConnectionKind>

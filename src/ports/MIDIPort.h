@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "DeviceErrors.h"
 #include "MidiBackend.h"
 #include "UiWake.h"
 #include "midi/PortCodes.h"
@@ -42,8 +43,7 @@ public:
     ErrorHandler onError;
 
 protected:
-    // direction is "input" or "output", for the texts of the errors.
-    MIDIPort(MidiBackend& backend, UiThread& ui, const char* direction)
+    MIDIPort(MidiBackend& backend, UiThread& ui, PortDirection direction)
         : backend_(backend), changes_(UiWake::create(ui, [this] { connectionChanged(); })), direction_(direction) {}
 
     virtual std::vector<MidiDevice> listDevices() = 0;
@@ -60,9 +60,9 @@ protected:
     virtual void sendCurrent() {}
 
     // The selected device of the listing, or nothing when DeviceID is outside
-    // it; noSuchDevice() then says so.
+    // it; noDeviceNumber() then says so.
     std::optional<MidiDevice> selectedDevice();
-    PortError noSuchDevice() const;
+    PortError noDeviceNumber() const { return marovane::noDeviceNumber(deviceId_, direction_); }
     void raiseError(std::int16_t code, const std::string& text);
     void raiseError(const PortError& error) { raiseError(error.code, error.text); }
 
@@ -86,7 +86,7 @@ private:
     // failed.
     void connectionChanged() { dropIfFailed(); }
 
-    const char* direction_;
+    const PortDirection direction_;
     std::int16_t state_ = StateClosed;
     std::int16_t deviceId_ = 0;
     std::vector<MidiDevice> devices_;

@@ -18,6 +18,9 @@ class ReceiveSink {
 public:
     virtual ~ReceiveSink() = default;
     virtual void received(const unsigned char* bytes, std::size_t size) = 0;
+    // Messages were lost on their way: the MIDI system could not hold them
+    // all until the back end read them.
+    virtual void overflowed() = 0;
 };
 
 // Hears that the MIDI system changed in a way that may have cost an open

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ports/DeviceErrors.h"
 #include "ports/MIDIInput.h"
 #include "support/LoopbackBackend.h"
 #include "support/ManualUiThread.h"
@@ -151,6 +152,17 @@ TEST_F(InputTest, FullQueueDropsNewMessagesAndReportsOnce) {
     for (std::size_t i = 0; i <= InputQueue::capacity; ++i) midi.receive({0x90, 60, 1});
     ui.runPending();
     EXPECT_EQ(errors.size(), 2u);
+}
+
+// Messages the MIDI system lost share the queue's one report per opening.
+TEST_F(InputTest, TheSystemsOverflowIsReportedOnceWithTheQueues) {
+    openAndStart(0);
+    midi.overflow();
+    midi.overflow();
+    for (std::size_t i = 0; i <= InputQueue::capacity; ++i) midi.receive({0x90, 60, 1});
+    ui.runPending();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text, systemOverflow().text);
 }
 
 // The back end's news comes on its own thread; the port acts on it on the UI

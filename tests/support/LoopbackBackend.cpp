@@ -106,6 +106,11 @@ bool LoopbackBackend::receive(const std::vector<unsigned char>& bytes) {
     return true;
 }
 
+void LoopbackBackend::overflow() {
+    std::lock_guard lock(mutex_);
+    if (input_) input_->sink_.overflowed();
+}
+
 void LoopbackBackend::fail(const std::string& device, const PortError& cause) {
     std::lock_guard lock(mutex_);
     const auto shared = std::make_shared<Cause>(Cause{cause});

@@ -40,6 +40,8 @@ public:
     // Delivers a message to the open input, as the back end's thread would.
     // Returns false when no input is open.
     bool receive(const std::vector<unsigned char>& bytes);
+    // Tells the open input that messages were lost on their way.
+    void overflow();
     // Makes the connections open now to `device` fail with `cause`, as a
     // device that went would, or all of them when `device` is empty, as a
     // stopped system would; then tells them, as the back end's thread would.

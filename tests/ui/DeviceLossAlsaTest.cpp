@@ -42,7 +42,8 @@ TEST_P(DeviceLossAlsaTest, AClientQuittingIsShownOnceAndTheOtherPortGoesOn) {
     }
     QTest::qWait(200);  // the rest of the announcements
 
-    const PortError gone = deviceGone(inputGone ? loss.input : loss.output, loss.port);
+    const PortError gone =
+        deviceGone(inputGone ? loss.input : loss.output, inputGone ? PortDirection::Input : PortDirection::Output);
     EXPECT_EQ(shown_, (std::vector<Shown>{{loss.port, gone.code, gone.text}}));
     EXPECT_EQ(user.texts, QStringList{QString::fromStdString(gone.text)});
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowOnJack.h"
 
+#include "ports/DeviceErrors.h"
+
 #include <QAction>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -38,10 +40,7 @@ TEST_P(DeviceLossJackTest, IsReportedOnceThroughItsPortAndTheOtherGoesOn) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shown_.empty(); }, 5000));
 
     const std::string port = loss.port;
-    const std::string report = "The MIDI " + port + " device \"" + loss.device + "\" has gone, so the " + port +
-                               " is closed. To play on, open MIDI > Setup, which lists the devices there are now, "
-                               "choose an " +
-                               port + " device, press Ok and press \"go\".";
+    const std::string report = deviceGone(loss.device, loss.input ? PortDirection::Input : PortDirection::Output).text;
     EXPECT_EQ(shown_, (std::vector<Shown>{{port, ErrorDeviceGone, report}}));
     EXPECT_EQ(user.texts, QStringList{QString::fromStdString(report)});
     EXPECT_NE(window_->setupForm, nullptr);  // kept, to list afresh when shown

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowOnJack.h"
 
+#include "ports/DeviceErrors.h"
 #include "ports/InputQueue.h"
 
 #include <QLineEdit>
@@ -69,9 +70,7 @@ TEST_F(FloodJackTest, OverflowWhileBusyIsReportedOnceAndThruGoesOn) {
     floodWhileBusy(played);
     EXPECT_EQ(window_->MIDIInput1.MessageCount(), static_cast<std::int16_t>(bound));
     EXPECT_TRUE(testing::sameMessages(heard(bound, 30000), firstOf(played, bound)));
-    const std::string report =
-        "Too many MIDI messages arrived at once: more than 16384 were waiting, so later ones "
-        "were dropped.";
+    const std::string report = queueOverflow(bound).text;
     EXPECT_EQ(shown_, (std::vector<Shown>{{"input", ErrorQueueFull, report}}));
     EXPECT_EQ(user.texts, QStringList{QString::fromStdString(report)});
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowOnJack.h"
 
+#include "ports/DeviceErrors.h"
+
 #include <QAction>
 #include <QSignalSpy>
 
@@ -27,9 +29,7 @@ TEST_F(ServerLossJackTest, AStalledServerIsReportedOnceAndPlayingGoesOnAfterIt) 
     testing::JackServer::resume();
     ASSERT_TRUE(reported);
 
-    const std::string report =
-        "The MIDI system has stopped responding: the JACK server has run no process cycle for over a second, so "
-        "nothing is sent until it runs again.";
+    const std::string report = jackStalled().text;
     EXPECT_EQ(shown_, (std::vector<Shown>{{"output", ErrorSendFailed, report}}));
     EXPECT_EQ(user.texts, QStringList{QString::fromStdString(report)});
     EXPECT_LT(cpu, 0.25);
@@ -56,9 +56,7 @@ TEST_F(ServerLossJackTest, IsReportedOnceAndTheProgramStaysUsable) {
     testing::JackServer::kill();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shown_.empty(); }, 5000));
 
-    const std::string report =
-        "The MIDI system has stopped: the JACK server is no longer running, so the MIDI ports are closed. To play "
-        "on, start the JACK server again, then open MIDI > Setup, choose your devices, press Ok and press \"go\".";
+    const std::string report = jackServerGone().text;
     ASSERT_EQ(shown_.size(), 1u);
     EXPECT_EQ(shown_[0].code, ErrorSystemStopped);
     EXPECT_EQ(shown_[0].text, report);

@@ -23,6 +23,8 @@ AlsaBackend::AlsaBackend() = default;
 AlsaBackend::~AlsaBackend() = default;
 
 bool AlsaBackend::available() {
+    // A lost sequencer stays with the connections that used it.
+    if (session_ && session_->reader.lost()) session_.reset();
     if (session_) return true;
     auto client = SequencerClient::open(openError_);
     if (!client) return false;

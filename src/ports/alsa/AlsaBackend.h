@@ -15,8 +15,9 @@ struct AlsaSession;
 // "Marovane In" and "Marovane Out", made on first use and kept as long as the
 // back end, so that connections other programs made to them survive the
 // port components' closing and reopening. Devices are other clients' ports,
-// named "client name:port name" and told apart by their address. Until the sequencer opens, every use tries
-// again.
+// named "client name:port name" and told apart by their address. Until the
+// sequencer opens, every use tries again; after it was lost (see
+// SequencerReader), the next use opens it anew.
 //
 // Use from the UI thread; the input sinks and change sinks are called on the
 // back end's reader thread (see SequencerReader).

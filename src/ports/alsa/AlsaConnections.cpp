@@ -5,18 +5,19 @@
 #include "ports/DeviceErrors.h"
 
 #include <cerrno>
-#include <string_view>
 #include <utility>
 
 namespace marovane {
 
 namespace {
 
-bool isInput(const char* direction) { return std::string_view(direction) == "input"; }
+std::optional<snd_seq_addr_t> find(const SequencerClient& client, const MidiDevice& device, PortDirection direction) {
+    return client.find(device.id, device.name,
+                       direction == PortDirection::Input ? SequencerClient::readable : SequencerClient::writable);
+}
 
-snd_seq_addr_t listed(const SequencerClient& client, const MidiDevice& device, const char* direction) {
-    const auto address =
-        client.find(device.id, device.name, isInput(direction) ? SequencerClient::readable : SequencerClient::writable);
+snd_seq_addr_t listed(const SequencerClient& client, const MidiDevice& device, PortDirection direction) {
+    const auto address = find(client, device, direction);
     if (!address) throw noSuchDevice(device.name, direction);
     return *address;
 }
@@ -24,34 +25,29 @@ snd_seq_addr_t listed(const SequencerClient& client, const MidiDevice& device, c
 }  // namespace
 
 // Watched before subscribed, so that a device that goes in between is seen.
-DeviceLink::DeviceLink(AlsaSession& session, const MidiDevice& device, const char* direction, ChangeSink& changes)
+DeviceLink::DeviceLink(AlsaSession& session, const MidiDevice& device, PortDirection direction, ChangeSink& changes)
     : session_(session),
-      name_(device.name),
+      device_(device),
       direction_(direction),
-      watched_(listed(*session.client, device, direction), changes) {
-    session_.reader.watch(watched_);
-    try {
-        snd_seq_t* seq = session_.client->handle();
-        if (isInput(direction))
-            subscription_.emplace(seq, watched_.address(), session_.client->inPort());
-        else
-            subscription_.emplace(seq, session_.client->outPort(), watched_.address());
-    } catch (...) {
-        session_.reader.unwatch(watched_);
-        throw;
-    }
+      watched_(session.reader, listed(*session.client, device, direction), changes) {
+    snd_seq_t* seq = session_.client->handle();
+    if (direction == PortDirection::Input)
+        subscription_.emplace(seq, watched_.address(), session_.client->inPort());
+    else
+        subscription_.emplace(seq, session_.client->outPort(), watched_.address());
 }
 
-DeviceLink::~DeviceLink() { session_.reader.unwatch(watched_); }
-
-std::optional<PortError> DeviceLink::failure() const {
-    if (watched_.gone()) return deviceGone(name_, direction_);
+std::optional<PortError> DeviceLink::failure() {
+    if (auto lost = session_.reader.loss()) return lost;
+    // Still listed at its address under its name, or it went unannounced.
+    if (watched_.takeUnsure() && !find(*session_.client, device_, direction_)) watched_.markGone();
+    if (watched_.gone()) return deviceGone(device_.name, direction_);
     return std::nullopt;
 }
 
 AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const MidiDevice& device, ReceiveSink& sink,
                      ChangeSink& changes)
-    : session_(std::move(session)), sink_(sink), link_(*session_, device, "input", changes) {
+    : session_(std::move(session)), sink_(sink), link_(*session_, device, PortDirection::Input, changes) {
     session_->reader.addInput(sink_);
 }
 
@@ -60,14 +56,17 @@ AlsaInput::~AlsaInput() { session_->reader.removeInput(sink_); }
 AlsaOutput::AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional<MidiDevice>& device,
                        ChangeSink& changes)
     : session_(std::move(session)) {
-    if (device) link_.emplace(*session_, *device, "output", changes);
+    if (device)
+        link_.emplace(*session_, *device, PortDirection::Output, changes);
+    else
+        ownPort_.emplace(session_->reader, std::nullopt, changes);
 }
 
 AlsaOutput::~AlsaOutput() {
     if (link_) session_->sender.flush();
 }
 
-std::optional<PortError> AlsaOutput::failure() { return link_ ? link_->failure() : std::nullopt; }
+std::optional<PortError> AlsaOutput::failure() { return link_ ? link_->failure() : session_->reader.loss(); }
 
 PortError AlsaOutput::send(const std::vector<unsigned char>& bytes, SendTime due) {
     snd_seq_event_t event;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AlsaSession.h"
+#include "ports/DeviceErrors.h"
 #include "ports/MidiBackend.h"
 
 #include <memory>
@@ -15,21 +16,20 @@ namespace marovane {
 // and removes again.
 class DeviceLink {
 public:
-    // `direction` is "input" (from the device to "Marovane In") or "output"
-    // (from "Marovane Out" to the device). Throws a PortError when the device
+    // An input goes from the device to "Marovane In", an output from
+    // "Marovane Out" to the device. Throws a PortError when the device
     // is not listed or cannot be connected.
-    DeviceLink(AlsaSession& session, const MidiDevice& device, const char* direction, ChangeSink& changes);
-    ~DeviceLink();
+    DeviceLink(AlsaSession& session, const MidiDevice& device, PortDirection direction, ChangeSink& changes);
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
 
-    std::optional<PortError> failure() const;
+    std::optional<PortError> failure();
 
 private:
     AlsaSession& session_;
-    const std::string name_;
-    const char* direction_;
-    WatchedDevice watched_;
+    const MidiDevice device_;
+    const PortDirection direction_;
+    Watch watched_;
     std::optional<Subscription> subscription_;
 };
 
@@ -66,6 +66,7 @@ public:
 private:
     std::shared_ptr<AlsaSession> session_;
     std::optional<DeviceLink> link_;
+    std::optional<Watch> ownPort_;  // without a device, for the sequencer's loss
     bool overloadTold_ = false;
 };
 

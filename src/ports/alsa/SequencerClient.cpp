@@ -117,7 +117,9 @@ std::vector<SequencerClient::Port> SequencerClient::ports(unsigned caps) const {
         snd_seq_port_info_set_client(port, number);
         snd_seq_port_info_set_port(port, -1);
         while (snd_seq_query_next_port(seq_, port) >= 0) {
-            if ((snd_seq_port_info_get_capability(port) & caps) != caps) continue;
+            const unsigned capability = snd_seq_port_info_get_capability(port);
+            // A port that asks not to be exported is no device to offer.
+            if ((capability & caps) != caps || (capability & SND_SEQ_PORT_CAP_NO_EXPORT) != 0) continue;
             found.push_back({std::string(snd_seq_client_info_get_name(client)) + ":" + snd_seq_port_info_get_name(port),
                              *snd_seq_port_info_get_addr(port)});
         }

@@ -43,8 +43,9 @@ public:
         // The address as "client:port" in numbers, as aconnect writes it.
         std::string id() const;
     };
-    // Other clients' ports that have all of `caps` (the system's own are left
-    // out), in the sequencer's order.
+    // Other clients' ports that have all of `caps` (the system's own, and
+    // those that ask not to be exported, are left out), in the sequencer's
+    // order.
     std::vector<Port> ports(unsigned caps) const;
     // The port with that id while it still has that name: a client's number
     // passes to the next client once it has gone.

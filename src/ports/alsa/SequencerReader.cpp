@@ -2,6 +2,7 @@
 #include "SequencerReader.h"
 
 #include "EventBytes.h"
+#include "ports/DeviceErrors.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -44,14 +45,22 @@ void SequencerReader::removeInput(ReceiveSink& sink) {
     std::erase(inputs_, &sink);
 }
 
-void SequencerReader::watch(WatchedDevice& device) {
-    std::lock_guard lock(mutex_);
-    devices_.push_back(&device);
+Watch::Watch(SequencerReader& reader, std::optional<snd_seq_addr_t> device, ChangeSink& changes)
+    : reader_(reader), device_(device), changes_(changes) {
+    std::lock_guard lock(reader_.mutex_);
+    reader_.watches_.push_back(this);
 }
 
-void SequencerReader::unwatch(WatchedDevice& device) {
-    std::lock_guard lock(mutex_);
-    std::erase(devices_, &device);
+Watch::~Watch() {
+    std::lock_guard lock(reader_.mutex_);
+    std::erase(reader_.watches_, this);
+}
+
+std::optional<PortError> SequencerReader::loss() {
+    if (!lost_) return std::nullopt;
+    PortError error = alsaSequencerLost();
+    if (lossTold_.exchange(true)) error.code = 0;
+    return error;
 }
 
 void SequencerReader::run() {
@@ -62,9 +71,16 @@ void SequencerReader::run() {
     // Events libasound has already read into its buffer do not wake poll():
     // after a full batch it only looks at the stop.
     bool more = false;
+    const auto broken = [](const pollfd& fd) { return (fd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0; };
     for (;;) {
-        if (poll(fds.data(), fds.size(), more ? 0 : -1) < 0 && errno != EINTR) return;
-        if (fds.back().revents != 0) return;
+        const int ready = poll(fds.data(), fds.size(), more ? 0 : -1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready >= 0 && fds.back().revents != 0) return;
+        // Polled again, a broken descriptor would only say so again.
+        if (ready < 0 || std::any_of(fds.begin(), fds.end() - 1, broken)) {
+            loseSequencer();
+            return;
+        }
         more = readWaiting();
     }
 }
@@ -74,9 +90,12 @@ bool SequencerReader::readWaiting() {
     for (int read = 0; read < readBatch; ++read) {
         snd_seq_event_t* event = nullptr;
         const int result = snd_seq_event_input(seq_, &event);
-        // -ENOSPC: the kernel's input pool overflowed and dropped what was
+        // -ENOSPC: the kernel's input pool overflowed and it dropped what was
         // waiting; what comes after it is still read.
-        if (result == -ENOSPC) continue;
+        if (result == -ENOSPC) {
+            overflowed();
+            continue;
+        }
         if (result < 0 || !event) return false;  // -EAGAIN: nothing more for now
         handle(*event);
     }
@@ -98,10 +117,27 @@ void SequencerReader::handle(const snd_seq_event_t& event) {
 
 // Port -1: every port of the client.
 void SequencerReader::lose(int client, int port) {
-    for (WatchedDevice* device : devices_) {
-        const bool matches = device->address_.client == client && (port < 0 || device->address_.port == port);
-        if (matches && !device->gone_.exchange(true)) device->changes_.systemChanged();
+    for (Watch* watch : watches_) {
+        const auto& device = watch->device_;
+        const bool matches = device && device->client == client && (port < 0 || device->port == port);
+        if (matches && !watch->gone_.exchange(true)) watch->changes_.systemChanged();
     }
+}
+
+// What was lost may hold the news of a device that went, as well as messages.
+void SequencerReader::overflowed() {
+    for (ReceiveSink* sink : inputs_) sink->overflowed();
+    for (Watch* watch : watches_) {
+        if (!watch->device_) continue;
+        watch->unsure_ = true;
+        watch->changes_.systemChanged();
+    }
+}
+
+void SequencerReader::loseSequencer() {
+    std::lock_guard lock(mutex_);
+    lost_ = true;
+    for (Watch* watch : watches_) watch->changes_.systemChanged();
 }
 
 }  // namespace marovane

@@ -3,6 +3,7 @@
 
 #include "JackClient.h"
 #include "JackConnections.h"
+#include "ports/DeviceErrors.h"
 #include "ports/LibraryMessages.h"
 
 #include <algorithm>
@@ -14,10 +15,6 @@ namespace {
 
 bool contains(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-PortError noSuchDevice(const std::string& device, const char* direction) {
-    return {ErrorNoSuchDevice, std::string("The MIDI ") + direction + " device \"" + device + "\" is no longer there."};
 }
 
 }  // namespace
@@ -74,7 +71,8 @@ Opened<InputConnection> JackBackend::openInput(const MidiDevice& device, Receive
     PortError why;
     const auto jack = client(why);
     if (!jack) return {nullptr, why};
-    if (!contains(jack->otherPorts(JackPortIsOutput), device.id)) return {nullptr, noSuchDevice(device.name, "input")};
+    if (!contains(jack->otherPorts(JackPortIsOutput), device.id))
+        return {nullptr, noSuchDevice(device.name, PortDirection::Input)};
     return openJackInput(jack, device.id, sink, changes);
 }
 
@@ -82,7 +80,8 @@ Opened<OutputConnection> JackBackend::openOutput(const MidiDevice& device, Chang
     PortError why;
     const auto jack = client(why);
     if (!jack) return {nullptr, why};
-    if (!contains(jack->otherPorts(JackPortIsInput), device.id)) return {nullptr, noSuchDevice(device.name, "output")};
+    if (!contains(jack->otherPorts(JackPortIsInput), device.id))
+        return {nullptr, noSuchDevice(device.name, PortDirection::Output)};
     return openJackOutput(jack, device.id, changes);
 }
 

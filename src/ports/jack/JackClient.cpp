@@ -26,7 +26,7 @@ constexpr std::chrono::milliseconds finalDrain{200};
 std::shared_ptr<JackClient> JackClient::open(PortError& why) {
     jack_client_t* handle = jack_client_open(clientName, JackNoStartServer, nullptr);
     if (!handle) {
-        why = {ErrorNoMidiSystem, "No MIDI system: no JACK server is running."};
+        why = noJackServer();
         return nullptr;
     }
     std::shared_ptr<JackClient> client(new JackClient(handle));
@@ -256,7 +256,7 @@ bool JackClient::queue(const std::vector<unsigned char>& bytes, SendTime due) {
     return outgoing_->push(message);
 }
 
-std::optional<PortError> JackClient::failure(const std::string* device, const char* direction) {
+std::optional<PortError> JackClient::failure(const std::string* device, PortDirection direction) {
     if (gone_) {
         PortError error = jackServerGone();
         if (lossTold_.exchange(true)) error.code = 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "JackCycle.h"
+#include "ports/DeviceErrors.h"
 #include "ports/MidiBackend.h"
 
 #include <jack/jack.h>
@@ -77,7 +78,7 @@ public:
     // Why a connection to `device` (null for the program's own port) no
     // longer works. The server's loss goes to the first to ask with its
     // code, to the others with code 0.
-    std::optional<PortError> failure(const std::string* device, const char* direction);
+    std::optional<PortError> failure(const std::string* device, PortDirection direction);
 
 private:
     struct Link {

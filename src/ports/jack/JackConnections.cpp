@@ -45,7 +45,7 @@ public:
         client_->unlinkInput(device_);
     }
 
-    std::optional<PortError> failure() override { return client_->failure(&device_, "input"); }
+    std::optional<PortError> failure() override { return client_->failure(&device_, PortDirection::Input); }
 
 private:
     const std::string device_;
@@ -62,7 +62,9 @@ public:
         if (device_) client_->unlinkOutput(*device_);
     }
 
-    std::optional<PortError> failure() override { return client_->failure(device_ ? &*device_ : nullptr, "output"); }
+    std::optional<PortError> failure() override {
+        return client_->failure(device_ ? &*device_ : nullptr, PortDirection::Output);
+    }
 
     PortError send(const std::vector<unsigned char>& bytes, SendTime due) override {
         if (client_->gone()) {
@@ -81,9 +83,7 @@ public:
             movedAt_ = now;
         }
         if (client_->waiting() > 0 && now - movedAt_ > stall) {
-            return refused({ErrorSendFailed,
-                            "The MIDI system has stopped responding: the JACK server has run no process cycle for "
-                            "over a second, so nothing is sent until it runs again."},
+            return refused(jackStalled(),
                            "The MIDI message was not sent: the JACK server still runs no process cycle.");
         }
         if (!client_->queue(bytes, due)) {

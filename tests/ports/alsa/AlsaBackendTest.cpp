@@ -9,11 +9,16 @@
 #include "support/alsa/SequencerPeer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <memory>
+#include <semaphore>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -69,7 +74,9 @@ protected:
     AlsaBackend backend_;
 };
 
-TEST_F(AlsaBackendTest, ListsOtherClientsPortsButNeverItsOwnOrTheSystems) {
+TEST_F(AlsaBackendTest, ListsOtherClientsPortsButNeverItsOwnOrTheSystemsOrUnexported) {
+    peer_.addPort("unexported", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ | SND_SEQ_PORT_CAP_WRITE |
+                                    SND_SEQ_PORT_CAP_SUBS_WRITE | SND_SEQ_PORT_CAP_NO_EXPORT);
     auto input = backend_.openInput(listedInput(peer_.keys()), received_, changes_);
     auto output = backend_.openVirtualOutput(changes_);
     ASSERT_TRUE(input.connection && output.connection) << input.error.text << output.error.text;
@@ -79,7 +86,8 @@ TEST_F(AlsaBackendTest, ListsOtherClientsPortsButNeverItsOwnOrTheSystems) {
     EXPECT_EQ(listedInput(through).id, "14:0");
     EXPECT_EQ(backend_.virtualOutputName(), "Marovane Out");
     const MidiDevice gone{listedInput(peer_.keys()).id, "Gone:away"};  // its number passed to another client
-    EXPECT_EQ(backend_.openInput(gone, received_, changes_).error.text, noSuchDevice("Gone:away", "input").text);
+    EXPECT_EQ(backend_.openInput(gone, received_, changes_).error.text,
+              noSuchDevice("Gone:away", PortDirection::Input).text);
     EXPECT_EQ(backend_.openOutput({"128:1", ownOut}, changes_).error.code, ErrorNoSuchDevice);
 }
 
@@ -218,12 +226,104 @@ TEST_F(AlsaBackendTest, ADeviceThatGoesIsReportedOnceOnThePortItFeeds) {
         std::this_thread::sleep_for(200ms);  // the rest of the announcements
         ui.runPending();
 
-        const PortError keysGone = deviceGone("Leaving:keys", "input");
-        const PortError synthGone = deviceGone("Leaving:synth", "output");
+        const PortError keysGone = deviceGone("Leaving:keys", PortDirection::Input);
+        const PortError synthGone = deviceGone("Leaving:synth", PortDirection::Output);
         EXPECT_EQ(inputErrors, (Errors{{keysGone.code, keysGone.text}}));
         EXPECT_EQ(outputErrors, (Errors{{synthGone.code, synthGone.text}}));
         EXPECT_EQ(input.State() + output.State(), 2 * StateClosed);
     }
+}
+
+// Holds the back end's reader in its first delivery until let go, so that
+// what the sequencer has for the program piles up behind it.
+struct HeldSink : ReceiveSink {
+    void received(const unsigned char*, std::size_t) override {
+        held.release();
+        letGo.acquire();
+        letGo.release();
+    }
+    void overflowed() override {}
+    std::counting_semaphore<> held{0}, letGo{0};
+};
+
+// The sequencer empties the program's input pool when it overflows, and with
+// it the announcement of a device that went meanwhile: both are told, once.
+TEST_F(AlsaBackendTest, AnOverflowIsToldOnceAndADeviceLostInItIsFound) {
+    auto leaving = std::make_unique<SequencerPeer>("Leaving");
+    testing::ManualUiThread ui;
+    MIDIInput input(backend_, ui);
+    Errors errors;
+    choose(input, leaving->keys(), errors);
+    input.setAction(ActionStart);
+    HeldSink held;
+    auto holding = backend_.openInput(listedInput(through), held, changes_);
+    ASSERT_TRUE(holding.connection) << holding.error.text;
+
+    leaving->play({{0x90, 1, 1}});
+    ASSERT_TRUE(held.held.try_acquire_for(10s));
+    leaving->flood(testing::numberedMessages(2500));  // the pool holds 2,000
+    leaving.reset();
+    held.letGo.release();
+    while (errors.size() < 2 && ui.waitForTask(5s)) ui.runPending();
+    std::this_thread::sleep_for(200ms);  // anything told twice
+    ui.runPending();
+
+    const PortError lost = systemOverflow();
+    const PortError gone = deviceGone("Leaving:keys", PortDirection::Input);
+    EXPECT_EQ(errors, (Errors{{lost.code, lost.text}, {gone.code, gone.text}}));
+}
+
+// The process's descriptors of the sequencer.
+std::set<int> sequencerFds() {
+    std::set<int> fds;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry, error) == "/dev/snd/seq")
+            fds.insert(std::stoi(entry.path().filename()));
+    }
+    return fds;
+}
+
+// The back end's handle breaks under its reader: its descriptor becomes a
+// pipe's end without a reader, which polls as an error. Every port closes,
+// the loss is told once, and the next use opens the sequencer anew.
+TEST_F(AlsaBackendTest, ASequencerThatBreaksIsToldOnceAndOpenedAgain) {
+    const auto others = sequencerFds();
+    testing::ManualUiThread ui;
+    MIDIInput input(backend_, ui);
+    MIDIOutput output(backend_, ui);
+    Errors errors;
+    choose(input, peer_.keys(), errors);
+    output.onError = input.onError;
+    output.setDeviceID(-1);  // the program's own port alone
+    output.setAction(ActionOpen);
+    ASSERT_EQ(input.State() + output.State(), 2 * StateOpen);
+    std::vector<int> own;
+    std::ranges::set_difference(sequencerFds(), others, std::back_inserter(own));
+    ASSERT_EQ(own.size(), 1u);
+    const int kept = dup(own[0]);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    close(pipeEnds[0]);
+    dup2(pipeEnds[1], own[0]);
+    close(pipeEnds[1]);
+
+    peer_.play({{0x90, 1, 1}});  // wakes the reader
+    const bool told = ui.waitForTask(5s);
+    dup2(kept, own[0]);
+    close(kept);
+    ASSERT_TRUE(told);
+    while (input.State() + output.State() > 0 && ui.waitForTask(5s)) ui.runPending();
+    std::this_thread::sleep_for(200ms);  // anything told twice
+    ui.runPending();
+    const PortError lost = alsaSequencerLost();
+    EXPECT_EQ(errors, (Errors{{lost.code, lost.text}}));
+
+    choose(input, peer_.keys(), errors);
+    input.setAction(ActionStart);
+    peer_.play({{0x90, 2, 2}});
+    while (input.MessageCount() == 0 && ui.waitForTask(5s)) ui.runPending();
+    EXPECT_EQ(input.Data1(), 2);
 }
 
 // Times as the synthesiser's queue stamps them on arrival. The tolerance is

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ports/DeviceErrors.h"
 #include "ports/jack/JackBackend.h"
 #include "support/Collectors.h"
 #include "support/JackPeer.h"
@@ -85,7 +86,7 @@ TEST_F(JackBackendTest, ListsOnlyOtherClientsPorts) {
         const auto input = backend_->openInput(jackDevice(device), received_, changes_);
         EXPECT_FALSE(input.connection);
         EXPECT_EQ(input.error.code, ErrorNoSuchDevice);
-        EXPECT_EQ(input.error.text, "The MIDI input device \"" + std::string(device) + "\" is no longer there.");
+        EXPECT_EQ(input.error.text, noSuchDevice(device, PortDirection::Input).text);
     }
     EXPECT_EQ(backend_->openOutput(jackDevice(ownIn), changes_).error.code, ErrorNoSuchDevice);
 }
@@ -261,9 +262,7 @@ TEST_F(JackBackendTest, AServerStandingStillIsToldOnce) {
     testing::JackServer::resume();
     EXPECT_EQ(first.code, 0);
     EXPECT_EQ(stalled.code, ErrorSendFailed);
-    EXPECT_EQ(stalled.text,
-              "The MIDI system has stopped responding: the JACK server has run no process cycle for over a second, so "
-              "nothing is sent until it runs again.");
+    EXPECT_EQ(stalled.text, jackStalled().text);
     EXPECT_EQ(again.code, ErrorNotDone);
     ASSERT_TRUE(sendingGoesOn({0x90, 1, 0}));
 
@@ -311,10 +310,7 @@ TEST_F(JackBackendTest, ConnectionsToADeviceThatGoesFail) {
     const auto inputFailure = input.connection->failure();
     ASSERT_TRUE(inputFailure);
     EXPECT_EQ(inputFailure->code, ErrorDeviceGone);
-    EXPECT_EQ(inputFailure->text, "The MIDI input device \"" + keys +
-                                      "\" has gone, so the input is closed. To play on, open MIDI > Setup, which "
-                                      "lists the devices there are now, choose an input device, press Ok and press "
-                                      "\"go\".");
+    EXPECT_EQ(inputFailure->text, deviceGone(keys, PortDirection::Input).text);
     const auto outputFailure = output.connection->failure();
     ASSERT_TRUE(outputFailure);
     EXPECT_EQ(outputFailure->code, ErrorDeviceGone);

@@ -83,16 +83,7 @@ bool SequencerPeer::play(const std::vector<Bytes>& messages, std::size_t ahead) 
              std::this_thread::sleep_for(std::chrono::microseconds(100))) {
             if (Clock::now() > stalled) return false;
         }
-        snd_seq_event_t event;
-        snd_seq_ev_clear(&event);
-        snd_midi_event_reset_encode(coder_);
-        if (snd_midi_event_encode(coder_, message.data(), static_cast<long>(message.size()), &event) <= 0 ||
-            event.type == SND_SEQ_EVENT_NONE) {
-            throw std::runtime_error("no event for a message to play");
-        }
-        snd_seq_ev_set_source(&event, keys_);
-        snd_seq_ev_set_subs(&event);
-        snd_seq_ev_set_direct(&event);
+        snd_seq_event_t event = eventFor(message);
         int sent;
         while ((sent = snd_seq_event_output_direct(seq_, &event)) == -EAGAIN || sent == -ENOMEM) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -103,6 +94,27 @@ bool SequencerPeer::play(const std::vector<Bytes>& messages, std::size_t ahead) 
     return true;
 }
 
+void SequencerPeer::flood(const std::vector<Bytes>& messages) {
+    for (const Bytes& message : messages) {
+        snd_seq_event_t event = eventFor(message);
+        snd_seq_event_output_direct(seq_, &event);
+    }
+}
+
+snd_seq_event_t SequencerPeer::eventFor(const Bytes& message) {
+    snd_seq_event_t event;
+    snd_seq_ev_clear(&event);
+    snd_midi_event_reset_encode(coder_);
+    if (snd_midi_event_encode(coder_, message.data(), static_cast<long>(message.size()), &event) <= 0 ||
+        event.type == SND_SEQ_EVENT_NONE) {
+        throw std::runtime_error("no event for a message to play");
+    }
+    snd_seq_ev_set_source(&event, keys_);
+    snd_seq_ev_set_subs(&event);
+    snd_seq_ev_set_direct(&event);
+    return event;
+}
+
 std::size_t SequencerPeer::heardCount() {
     std::lock_guard lock(mutex_);
     return heard_.size();
@@ -111,6 +123,10 @@ std::size_t SequencerPeer::heardCount() {
 void SequencerPeer::removePorts() {
     check(snd_seq_delete_simple_port(seq_, keys_), "delete the keys");
     check(snd_seq_delete_simple_port(seq_, synth_), "delete the synth");
+}
+
+void SequencerPeer::addPort(const std::string& name, unsigned caps) {
+    check(snd_seq_create_simple_port(seq_, name.c_str(), caps, SND_SEQ_PORT_TYPE_MIDI_GENERIC), "make " + name);
 }
 
 std::vector<SequencerPeer::Heard> SequencerPeer::waitFor(std::size_t count) {

@@ -50,8 +50,13 @@ public:
     // receivers than their pools hold loses messages, whatever they do.
     // False when "synth" heard nothing more for ten seconds while it waited.
     bool play(const std::vector<Bytes>& messages, std::size_t ahead = 0);
+    // Plays each message once, as fast as it goes: what the sequencer refuses
+    // is dropped.
+    void flood(const std::vector<Bytes>& messages);
     // Deletes both ports; the client stays.
     void removePorts();
+    // Another port, that neither plays nor listens.
+    void addPort(const std::string& name, unsigned caps);
 
     // Waits until `count` messages were heard or ten seconds passed; returns
     // all heard so far.
@@ -68,6 +73,8 @@ public:
     bool queueRuns(const std::string& name);
 
 private:
+    // The event that plays the message from "keys".
+    snd_seq_event_t eventFor(const Bytes& message);
     snd_seq_addr_t address(const std::string& name);
     // Makes it, or says whether it is there.
     bool subscription(const std::string& sender, const std::string& dest, bool make);
