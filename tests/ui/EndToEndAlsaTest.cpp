@@ -29,6 +29,14 @@ TEST_F(EndToEndAlsaTest, ReceivedNoteReRootsTheArpeggioAndExitEndsItsNote) {
     expectKeyReRootsTheArpeggioAndExitEndsItsNote();
 }
 
+// The program's own port, as the README has users connect it: leaving the
+// program while a step's notes wait on the sequencer's queue still sends them,
+// and then their endings.
+TEST_F(EndToEndAlsaTest, LeavingTheProgramLeavesNoNoteSounding) {
+    expectNoNoteLeftSoundingAfterExits([this] { startArpeggio(); });
+    expectNoNoteLeftSoundingAfterExits([this] { startFullColumns(); });
+}
+
 // The keyboard keeps at most 1,500 messages on their way: the kernel drops
 // every event for a client whose input pool (2,000 here) overflows.
 TEST_F(EndToEndAlsaTest, AFloodOfTenThousandIsForwardedWholeAndInOrder) {

@@ -62,9 +62,9 @@ AlsaOutput::AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional
         ownPort_.emplace(session_->reader, std::nullopt, changes);
 }
 
-AlsaOutput::~AlsaOutput() {
-    if (link_) session_->sender.flush();
-}
+// Also on the program's own port, which stays: the program's end closes the
+// client next, and that drops every event still waiting on its queue.
+AlsaOutput::~AlsaOutput() { session_->sender.flush(); }
 
 std::optional<PortError> AlsaOutput::failure() { return link_ ? link_->failure() : session_->reader.loss(); }
 

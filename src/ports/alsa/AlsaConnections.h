@@ -57,7 +57,8 @@ class AlsaOutput final : public OutputConnection {
 public:
     // Throws a PortError when the device cannot be linked.
     AlsaOutput(std::shared_ptr<AlsaSession> session, const std::optional<MidiDevice>& device, ChangeSink& changes);
-    // What waits on the queue goes before the device's subscription does.
+    // What waits on the queue goes at once, before the device's subscription
+    // does and before the client's closing could drop it.
     ~AlsaOutput() override;
 
     std::optional<PortError> failure() override;

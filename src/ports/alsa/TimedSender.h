@@ -42,12 +42,13 @@ public:
     // `queueNow` at the steady clock's `steadyNow`: at its due time plus the
     // latency, or now when it has none or that time has passed; never before
     // `notBefore`, the time of the last message still waiting.
-    static std::int64_t queueTime(std::int64_t queueNow, std::chrono::steady_clock::time_point steadyNow,
-                                  SendTime due, std::int64_t notBefore);
+    static std::int64_t queueTime(std::int64_t queueNow, std::chrono::steady_clock::time_point steadyNow, SendTime due,
+                                  std::int64_t notBefore);
 
     // Sends at once, in the order sent, what still waits on the queue: for an
-    // output whose subscription goes next, after which the queue would hand
-    // it to nobody, and the endings of the notes it plays with it.
+    // output that goes, whose subscription would leave the queue handing it
+    // to nobody and whose client's closing would drop it, and the endings
+    // of the notes it plays with it.
     void flush();
 
 private:

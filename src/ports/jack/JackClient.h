@@ -99,6 +99,8 @@ private:
     void unlink(const LinkKey& key, std::uint64_t after);
     void releaseDue();  // with linksMutex_ held
     void stopRelay();
+    // At the end, waits a little for the last messages sent to be written.
+    void drain();
 
     jack_client_t* client_;
     jack_port_t* input_ = nullptr;
@@ -108,6 +110,8 @@ private:
     std::unique_ptr<IncomingRing> incoming_ = std::make_unique<IncomingRing>();
     std::unique_ptr<OutgoingRing> outgoing_ = std::make_unique<OutgoingRing>();
     std::atomic<std::uint64_t> cycles_{0};
+    // The last cycle that found messages to write; 0 before any did.
+    std::atomic<std::uint64_t> writingCycle_{0};
     std::atomic<bool> gone_{false};
     std::atomic<bool> lossTold_{false};
     std::atomic<bool> changed_{false};

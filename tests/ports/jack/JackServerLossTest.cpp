@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace marovane {
@@ -17,11 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 using testing::Bytes;
 using testing::jackDevice;
-
-bool told(const testing::Changes& changes) {
-    for (int wait = 0; wait < 500 && changes.told() == 0; ++wait) std::this_thread::sleep_for(10ms);
-    return changes.told() > 0;
-}
 
 // The server dies (SIGKILL; jackd2 then calls the client's info-shutdown
 // callback, PipeWire only its shutdown callback): the connections are told,
@@ -40,10 +36,10 @@ TEST(JackServerLossTest, IsToldOnceAndTheServerIsFoundAgain) {
     ASSERT_TRUE(input.connection && output.connection && own.connection);
 
     testing::JackServer::kill();
-    ASSERT_TRUE(told(inputChanges) && told(outputChanges));
+    std::optional<PortError> first;
+    ASSERT_TRUE(testing::eventually([&] { return (first = output.connection->failure()).has_value(); }));
+    EXPECT_TRUE(testing::eventually([&] { return inputChanges.told() > 0 && outputChanges.told() > 0; }));
 
-    const auto first = output.connection->failure();
-    ASSERT_TRUE(first);
     EXPECT_EQ(first->code, ErrorSystemStopped);
     EXPECT_EQ(first->text, jackServerGone().text);
     for (Connection* later : std::vector<Connection*>{input.connection.get(), own.connection.get()}) {
