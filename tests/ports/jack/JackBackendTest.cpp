@@ -52,7 +52,7 @@ protected:
     std::unique_ptr<OutputConnection> output() {
         auto opened = backend_->openOutput(jackDevice(peer_->synth()), changes_);
         EXPECT_TRUE(opened.connection) << opened.error.text;
-        EXPECT_TRUE(eventually([&] { return connected(ownOut, peer_->synth()); }));
+        EXPECT_TRUE(opened.connection && testing::carriesTo(*opened.connection, *peer_));
         return std::move(opened.connection);
     }
 
@@ -97,7 +97,7 @@ TEST_F(JackBackendTest, ListsOnlyOtherClientsPorts) {
 TEST_F(JackBackendTest, InputPassesPeerMessagesOn) {
     auto input = backend_->openInput(jackDevice(peer_->keys()), received_, changes_);
     ASSERT_TRUE(input.connection) << input.error.text;
-    ASSERT_TRUE(eventually([&] { return connected(peer_->keys(), ownIn); }));
+    ASSERT_TRUE(testing::carriesFrom(*peer_, received_));
 
     peer_->play({noteOn, {0xF8}, noteEnd, {0xFE}, programChange, {0xF0, 0x7E, 0xF7}, {0xF1, 0x01}, tuneRequest});
     EXPECT_EQ(received_.waitFor(4), (std::vector<Bytes>{noteOn, noteEnd, programChange, tuneRequest}));
@@ -127,9 +127,9 @@ TEST_F(JackBackendTest, OutputsReachPeers) {
     auto own = backend_->openVirtualOutput(changes_);
     ASSERT_TRUE(own.connection) << own.error.text;
     ASSERT_EQ(jack_connect(peer_->client(), ownOut, peer_->synth().c_str()), 0);
-    ASSERT_TRUE(eventually([&] { return connected(ownOut, peer_->synth()); }));
+    ASSERT_TRUE(testing::carriesTo(*own.connection, *peer_));
     send(*own.connection, {programChange, tuneRequest});
-    EXPECT_EQ(peer_->heardBytes(4), (std::vector<Bytes>{noteOn, noteEnd, programChange, tuneRequest}));
+    EXPECT_EQ(peer_->heardBytes(2), (std::vector<Bytes>{programChange, tuneRequest}));
 }
 
 // A message due at a time is heard one period after it, on its frame (as
@@ -185,6 +185,13 @@ TEST_F(JackBackendTest, MessagesLandOnTheirFrameOnePeriodLaterInOrder) {
 // also when the output is closed right after: its connection stays until
 // all has been written.
 TEST_F(JackBackendTest, AFloodThroughOneOutputArrivesWhole) {
+#if defined(__SANITIZE_THREAD__)
+    // Under the thread sanitizer the peer's process cycles that take in the
+    // flood's full cycles were seen to run for up to 30 to 110 ms (50 us
+    // without it; a period is 5.3 ms). PipeWire runs on without a client that
+    // slow and loses what it carries meanwhile; jackd waits for it.
+    if (testing::JackServer::pipeWire()) GTEST_SKIP() << "PipeWire loses the cycles of a client this slow";
+#endif
     auto out = output();
     ASSERT_TRUE(out);
     const auto flood = testing::numberedMessages(10000);
@@ -216,6 +223,7 @@ TEST_F(JackBackendTest, ConnectionsOthersMadeSurvive) {
     EXPECT_TRUE(connected(ownOut, patchbay.synth()));
     EXPECT_TRUE(connected(patchbay.keys(), ownIn));
 
+    patchbay.forget();  // it heard the probes too
     send(*out, {noteOn});
     EXPECT_EQ(patchbay.heardBytes(1), std::vector<Bytes>{noteOn});
     EXPECT_EQ(peer_->heardBytes(1), std::vector<Bytes>{noteOn});
