@@ -40,6 +40,7 @@ protected:
 };
 
 TEST_F(FloodJackTest, ThruPassesOnTenThousandAtFullSpeedWholeAndInOrder) {
+    if (testing::JackServer::losesFloods()) GTEST_SKIP() << "PipeWire loses the cycles of a client this slow";
     testing::MessageBoxReader user;
     recordShownErrors();
     const auto played = numberedMessages(10000);
