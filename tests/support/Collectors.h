@@ -50,6 +50,13 @@ public:
         return messages_.size();
     }
 
+    // Drops all that arrived so far, as probes that were only there to
+    // arrive.
+    void forget() {
+        std::lock_guard lock(mutex_);
+        messages_.clear();
+    }
+
 private:
     std::mutex mutex_;
     std::condition_variable arrived_;

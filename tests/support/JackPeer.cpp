@@ -15,6 +15,11 @@ namespace {
 // Well within what any JACK library carries in one cycle.
 constexpr int playedPerCycle = 500;
 
+// Probes heard in a row before a connection counts as carrying, and how
+// long one may take before it counts as lost.
+constexpr std::size_t probesInARow = 8;
+constexpr std::chrono::milliseconds probeWait{200};
+
 }  // namespace
 
 JackPeer::JackPeer(const std::string& name) {
@@ -112,17 +117,60 @@ std::size_t JackPeer::heardCount() {
     return heard_.size();
 }
 
+void JackPeer::forget() {
+    collect();
+    heard_.clear();
+}
+
 bool JackPeer::connected(const std::string& from, const std::string& to) const {
     const jack_port_t* port = jack_port_by_name(client_, from.c_str());
     return port && jack_port_connected_to(port, to.c_str());
 }
 
-bool eventually(const std::function<bool()>& holds) {
-    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+bool eventually(const std::function<bool()>& holds, std::chrono::milliseconds within) {
+    for (const auto deadline = std::chrono::steady_clock::now() + within; std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
         if (holds()) return true;
     }
     return holds();
+}
+
+bool carriesSteadily(const std::function<void(const Bytes&)>& play, const std::function<std::vector<Bytes>()>& heard,
+                     const std::function<bool(const std::function<bool()>&, std::chrono::milliseconds)>& waitFor) {
+    // Key pressure on channel 16, numbered in the value: nothing the
+    // program acts on, nor any test's message.
+    std::vector<Bytes> probes;
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         std::chrono::steady_clock::now() < deadline;) {
+        probes.push_back({0xAF, 0x7F, static_cast<unsigned char>(probes.size() & 0x7F)});
+        play(probes.back());
+        waitFor(
+            [&] {
+                const std::vector<Bytes> got = heard();
+                return !got.empty() && got.back() == probes.back();
+            },
+            probeWait);
+        const std::vector<Bytes> got = heard();
+        if (got.size() >= probesInARow && probes.size() >= probesInARow &&
+            std::equal(probes.end() - probesInARow, probes.end(), got.end() - probesInARow)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool carriesFrom(JackPeer& peer, Collector& received) {
+    const bool carries =
+        carriesSteadily([&](const Bytes& probe) { peer.play({probe}); }, [&] { return received.messages(); });
+    received.forget();
+    return carries;
+}
+
+bool carriesTo(OutputConnection& output, JackPeer& peer) {
+    const bool carries =
+        carriesSteadily([&](const Bytes& probe) { output.send(probe, {}); }, [&] { return peer.heardBytes(0); });
+    peer.forget();
+    return carries;
 }
 
 }  // namespace marovane::testing

@@ -3,10 +3,12 @@
 
 #include "ports/MidiBackend.h"
 #include "ports/SpscRing.h"
+#include "support/Collectors.h"
 
 #include <jack/jack.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -56,6 +58,8 @@ public:
     std::vector<std::vector<unsigned char>> heardBytes(std::size_t count);
     // How many were heard so far; returns at once.
     std::size_t heardCount();
+    // Drops all heard so far, as probes that were only there to be heard.
+    void forget();
     // Whether the port `from` is connected to `to`, as this client sees it.
     bool connected(const std::string& from, const std::string& to) const;
 
@@ -81,8 +85,26 @@ private:
     std::vector<Heard> heard_;
 };
 
-// Whether `holds` comes true within a few seconds. PipeWire tells other
-// clients of a change, and makes a new connection carry, a little later.
-bool eventually(const std::function<bool()>& holds);
+// Whether `holds` comes true within `within`. PipeWire tells other clients
+// of a change a little later.
+bool eventually(const std::function<bool()>& holds, std::chrono::milliseconds within = std::chrono::seconds(5));
+
+// Whether a connection just made carries, steadily, within some seconds.
+// PipeWire lists a new connection before it carries, and while its clients
+// are slow (as under the thread sanitizer) the first cycles that carry can
+// be followed by some whose messages are lost. So probes go through `play`,
+// one at a time, until several in a row were heard, in order, at the end of
+// what `heard` lists; then none is on its way, and the caller forgets them.
+// `waitFor` waits as `eventually` does; the window's tests keep its events
+// going meanwhile.
+bool carriesSteadily(
+    const std::function<void(const Bytes&)>& play, const std::function<std::vector<Bytes>()>& heard,
+    const std::function<bool(const std::function<bool()>&, std::chrono::milliseconds)>& waitFor = eventually);
+
+// Whether what `peer` plays reaches `received`, and what `output` sends
+// reaches `peer`'s synthesiser, steadily (see carriesSteadily); forgets the
+// probes.
+bool carriesFrom(JackPeer& peer, Collector& received);
+bool carriesTo(OutputConnection& output, JackPeer& peer);
 
 }  // namespace marovane::testing

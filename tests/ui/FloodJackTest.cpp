@@ -40,6 +40,7 @@ protected:
 };
 
 TEST_F(FloodJackTest, ThruPassesOnTenThousandAtFullSpeedWholeAndInOrder) {
+    if (testing::JackServer::losesFloods()) GTEST_SKIP() << "PipeWire loses the cycles of a client this slow";
     testing::MessageBoxReader user;
     recordShownErrors();
     const auto played = numberedMessages(10000);
@@ -62,6 +63,7 @@ TEST_F(FloodJackTest, ThruPassesOnTenThousandAtFullSpeedWholeAndInOrder) {
 // that it dropped the rest, the kept ones are forwarded, and then the thru
 // goes on. A second overflow is not reported again until the port reopens.
 TEST_F(FloodJackTest, OverflowWhileBusyIsReportedOnceAndThruGoesOn) {
+    if (testing::JackServer::losesFloods()) GTEST_SKIP() << "PipeWire loses the cycles of a client this slow";
     testing::MessageBoxReader user;
     recordShownErrors();
     constexpr std::size_t bound = InputQueue::capacity;
