@@ -144,6 +144,11 @@ TEST_F(JackBackendTest, OutputsReachPeers) {
 // overtakes one sent before it: one without a time waits behind a due one,
 // and one due earlier than the one before goes on that one's frame.
 TEST_F(JackBackendTest, MessagesLandOnTheirFrameOnePeriodLaterInOrder) {
+#if defined(__SANITIZE_THREAD__)
+    // Its cycles then run late by tens of milliseconds, and jackd's frame
+    // times with them; what crosses threads here is checked by the others.
+    GTEST_SKIP() << "the thread sanitizer slows the clients' cycles past the frame this checks";
+#endif
     auto out = output();
     ASSERT_TRUE(out);
     const jack_nframes_t period = jack_get_buffer_size(peer_->client());
