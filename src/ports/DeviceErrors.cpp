@@ -67,6 +67,12 @@ PortError jackStalled() {
             "nothing is sent until it runs again."};
 }
 
+PortError jackNotAnswering() {
+    return {ErrorNoMidiSystem, std::string("The MIDI system has stopped responding: the JACK server does not answer "
+                                           "the program. Once it runs again, ") +
+                                   chooseAgain};
+}
+
 PortError alsaSequencerLost() {
     return {ErrorSystemStopped, std::string("The MIDI system has stopped: the ALSA sequencer can no longer be read, "
                                             "so the MIDI ports are closed. To play on, ") +

@@ -38,6 +38,8 @@ PortError noJackServer();
 PortError jackServerGone();
 // The JACK server runs no process cycle while messages wait for it.
 PortError jackStalled();
+// A JACK server does not answer the program's request to join it.
+PortError jackNotAnswering();
 // The ALSA sequencer of the open ports can no longer be read.
 PortError alsaSequencerLost();
 

@@ -7,7 +7,9 @@
 #include "ports/LibraryMessages.h"
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
+#include <utility>
 
 namespace marovane {
 
@@ -19,30 +21,71 @@ bool contains(const std::vector<std::string>& names, const std::string& name) {
 
 }  // namespace
 
+namespace {
+
+// How long the UI thread waits for the server to take the client.
+constexpr std::chrono::milliseconds answerWithin{100};
+// How long the end waits for the client to close, at most.
+constexpr std::chrono::seconds closeWithin{1};
+
+}  // namespace
+
 JackBackend::JackBackend() {
     jack_set_error_function(&reportLibraryMessage);
     jack_set_info_function(&reportLibraryMessage);
-    // What fails here the first use tries again, and reports.
-    opening_ = std::async(std::launch::async, [] {
-        PortError why;
-        auto client = JackClient::open(why);
+    startOpening();
+}
+
+JackBackend::~JackBackend() {
+    if (!client_ && opening_.valid() && opening_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        client_ = opening_.get().client;
+    }
+    const auto deadline = std::chrono::steady_clock::now() +
+                          (client_ && client_->answering() ? closeWithin : std::chrono::seconds(0));
+    auto ended = calls_->ended();
+    client_.reset();
+    opening_ = {};
+    calls_.reset();
+    ended.wait_until(deadline);
+}
+
+// What fails here the first use tries again, and reports.
+void JackBackend::startOpening() {
+    auto opened = std::make_shared<std::promise<Opening>>();
+    opening_ = opened->get_future();
+    calls_->post([opened, calls = *calls_] {
+        Opening opening;
+        opening.client = JackClient::open(calls, opening.why);
         // A process's first listing reads the server's table of ports in
         // shared memory for the first time and was seen to take 20-30 ms
         // (later ones a few hundredths of a millisecond): better spent here.
-        if (client) client->otherPorts(JackPortIsInput);
-        return client;
+        if (opening.client) opening.client->otherPorts(JackPortIsInput);
+        opened->set_value(std::move(opening));
     });
 }
 
-JackBackend::~JackBackend() = default;
+bool JackBackend::takeOpening(PortError& why) {
+    if (opening_.wait_for(answerWithin) != std::future_status::ready) {
+        why = jackNotAnswering();
+        if (std::exchange(silenceTold_, true)) why.code = 0;
+        return false;
+    }
+    silenceTold_ = false;
+    Opening opening = opening_.get();
+    client_ = std::move(opening.client);
+    why = std::move(opening.why);
+    return true;
+}
 
 std::shared_ptr<JackClient> JackBackend::client(PortError& why) {
-    if (opening_.valid()) client_ = opening_.get();
+    if (!client_ && opening_.valid() && !takeOpening(why)) return nullptr;
     if (client_ && client_->gone()) {
         client_->close();
         client_.reset();
     }
-    if (!client_) client_ = JackClient::open(why);
+    if (client_) return client_;
+    startOpening();
+    takeOpening(why);
     return client_;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ServerCalls.h"
 #include "ports/MidiBackend.h"
 
 #include <future>
@@ -25,15 +26,20 @@ class JackClient;
 //
 // Opening a JACK client, having the server run it and a process's first
 // listing of ports take tens of milliseconds each, so the back end does
-// them on a thread of its own as soon as it is made, and the first use takes
-// the client from there instead of keeping the window waiting. Until a
-// server is found, every use looks again; after the server went away, the
-// next use lets go of the old client and makes a new one.
+// them on a thread of its own (ServerCalls) as soon as it is made, and the
+// first use takes the client from there. Whatever waits for the server runs
+// on that thread, and the UI thread waits for it 100 ms at most: a server
+// that stands still never freezes the window. Until a server is found,
+// every use looks again; after the server went away, the next use lets go
+// of the old client and makes a new one.
 //
 // Use from one thread; only the sinks are called on other threads.
 class JackBackend : public MidiBackend {
 public:
     JackBackend();
+    // Waits, unseen once the windows are gone, for the client to close,
+    // after what was sent last has been written: 1 s at most, and not at all
+    // when the server stands still.
     ~JackBackend() override;
 
     // A device's id and name are both its full port name, which is unique.
@@ -46,13 +52,25 @@ public:
     Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
 
 private:
+    struct Opening {
+        std::shared_ptr<JackClient> client;
+        PortError why;
+    };
+
     // The client, taken from the opening ahead or made now; null with the
-    // reason in `why` when no server takes it.
+    // reason in `why` when no server takes it, or none answers in time.
     std::shared_ptr<JackClient> client(PortError& why);
+    void startOpening();
+    // Takes the client of the opening under way once the server answered
+    // it, waiting a little at most; false while it has not.
+    bool takeOpening(PortError& why);
     std::vector<MidiDevice> listed(unsigned long flags);
 
-    std::future<std::shared_ptr<JackClient>> opening_;
+    std::unique_ptr<ServerCalls> calls_ = std::make_unique<ServerCalls>();
+    std::future<Opening> opening_;
     std::shared_ptr<JackClient> client_;
+    // Whether the opening not answered in time was reported already.
+    bool silenceTold_ = false;
 };
 
 }  // namespace marovane

@@ -13,63 +13,94 @@ namespace marovane {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr char clientName[] = "Marovane";
 constexpr char inputPort[] = "Marovane In";
 constexpr char outputPort[] = "Marovane Out";
 
-// The longest the end of the program waits for what the outputs sent last
-// to be written: about a step's allowance, so that closing the window never
-// waits longer than that.
-constexpr std::chrono::milliseconds drainLimit{20};
+// How long the UI thread waits for the server to answer a connection: a
+// server that runs answers within a few milliseconds.
+constexpr std::chrono::milliseconds answerWithin{100};
+
+// A server that has run no cycle for this many periods stands still, and
+// the end of the program waits this long at most for the last messages to
+// be written; never less than the floor, whatever the period, nor more than
+// the ceiling.
+constexpr int patiencePeriods = 8;
+constexpr std::chrono::microseconds patienceFloor{200'000};
+constexpr std::chrono::microseconds patienceCeiling{1'000'000};
 
 }  // namespace
 
-std::shared_ptr<JackClient> JackClient::open(PortError& why) {
+std::shared_ptr<JackClient> JackClient::open(const ServerCalls& calls, PortError& why) {
     jack_client_t* handle = jack_client_open(clientName, JackNoStartServer, nullptr);
     if (!handle) {
         why = noJackServer();
         return nullptr;
     }
-    std::shared_ptr<JackClient> client(new JackClient(handle));
+    // Closing waits for the server: it is done on the calls' thread, after
+    // every call posted before it.
+    std::shared_ptr<JackClient> client(new JackClient(handle, calls), [calls](JackClient* closing) {
+        calls.post([closing] {
+            closing->finish();
+            delete closing;
+        });
+    });
     if (!client->start(why)) return nullptr;
     return client;
 }
 
-JackClient::JackClient(jack_client_t* client) : client_(client) { sem_init(&wake_, 0, 0); }
+JackClient::JackClient(jack_client_t* client, const ServerCalls& calls) : client_(client), calls_(calls) {
+    sem_init(&wake_, 0, 0);
+}
 
-JackClient::~JackClient() {
-    if (client_) {
-        drain();
-        close();
-    }
-    sem_destroy(&wake_);
+JackClient::~JackClient() { sem_destroy(&wake_); }
+
+void JackClient::close() {
+    calls_.post([self = shared_from_this()] { self->finish(); });
+}
+
+// Closing a client is allowed after its server went away; libjack then only
+// frees it.
+void JackClient::finish() {
+    if (finished_.exchange(true)) return;
+    stopRelay();
+    drain();
+    jack_client_close(client_);
 }
 
 // What the outputs sent last (a step's notes, the endings of the notes that
-// sound) is written before the client goes: the ring empties, and the cycle
-// that wrote the last of it ends. That takes a period or two after the
-// latest due time waiting, more on a busy machine, whose server was seen to
-// run a cycle 3.5 ms late at periods of 1.3 ms; a server that stands still
-// is waited for no longer than the limit.
+// sound) is written before the client goes: the ring empties, the cycle that
+// wrote the last of it ends, and the one after it, in which the readers
+// take it in. A server that is gone, or that stands still, is not waited
+// for; a late one no longer than its patience.
 void JackClient::drain() {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + drainLimit;
+    if (!answering()) return;
+    const auto deadline = Clock::now() + patience();
     const auto writing = [this] {
         if (waiting() > 0) return true;
         // Read after the ring, whose taking it comes before.
         const std::uint64_t cycle = writingCycle_.load(std::memory_order_relaxed);
-        return cycle != 0 && cycles() <= cycle;
+        return cycle != 0 && cyclesEnded_.load(std::memory_order_relaxed) <= cycle;
     };
     while (!gone_ && writing() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-// Closing a client is allowed after its server went away; libjack then only
-// frees it. (Opening another client first would free it under our feet.)
-void JackClient::close() {
-    stopRelay();
-    jack_client_close(client_);
-    client_ = nullptr;
-    gone_ = true;
+bool JackClient::answering() const {
+    if (gone_) return false;
+    const jack_time_t last = lastCycleUs_.load(std::memory_order_relaxed);
+    const auto silence = static_cast<std::int64_t>(jack_get_time() - last);
+    return last != 0 && silence < patience().count();
+}
+
+// Read from what libjack keeps of the server's state, which does not wait
+// for the server; the period is read anew, as PipeWire changes it while
+// clients run.
+std::chrono::microseconds JackClient::patience() const {
+    const jack_nframes_t rate = jack_get_sample_rate(client_);
+    const std::chrono::microseconds period{rate == 0 ? 0 : 1'000'000LL * jack_get_buffer_size(client_) / rate};
+    return std::clamp(patiencePeriods * period, patienceFloor, patienceCeiling);
 }
 
 bool JackClient::start(PortError& why) {
@@ -121,6 +152,7 @@ int JackClient::process(jack_nframes_t frames, void* self) {
     // The only writer: a plain increment, without a locked instruction.
     const std::uint64_t cycle = client.cycles_.load(std::memory_order_relaxed) + 1;
     client.cycles_.store(cycle, std::memory_order_relaxed);
+    client.lastCycleUs_.store(jack_get_time(), std::memory_order_relaxed);
     bool wake = takeIncoming(jack_port_get_buffer(client.input_, frames), *client.incoming_);
     // Before the messages are taken: whoever sees them taken sees this too.
     if (client.outgoing_->front()) client.writingCycle_.store(cycle, std::memory_order_relaxed);
@@ -132,6 +164,7 @@ int JackClient::process(jack_nframes_t frames, void* self) {
     }
     // One wake per cycle at most, however many messages came.
     if (wake) client.wake();
+    client.cyclesEnded_.store(cycle, std::memory_order_relaxed);
     return 0;
 }
 
@@ -188,21 +221,38 @@ std::vector<std::string> JackClient::otherPorts(unsigned long flags) {
 }
 
 PortError JackClient::link(const std::string& source, const std::string& destination) {
-    std::lock_guard lock(linksMutex_);
     const LinkKey key{source, destination};
-    Link& link = links_[key];
-    // A connection of the program's that waits to be removed is kept instead.
-    if (link.users == 0 && !link.made) {
-        const int result = gone_ ? -1 : jack_connect(client_, source.c_str(), destination.c_str());
-        if (result != 0 && result != EEXIST) {
-            links_.erase(key);
-            return {ErrorOpenFailed, "JACK could not connect \"" + source + "\" to \"" + destination + "\"."};
-        }
-        link.made = result == 0;
+    std::shared_ptr<Answer> answer;
+    {
+        std::lock_guard lock(linksMutex_);
+        Link& link = links_[key];
+        ++link.users;
+        // A connection of the program's that waits to be removed is kept
+        // instead.
+        link.releaseAfter.reset();
+        if (link.answer) return {};
+        link.answer = answer = std::make_shared<Answer>();
     }
-    ++link.users;
-    link.releaseAfter.reset();
-    return {};
+    const bool answered =
+        calls_.call([self = shared_from_this(), key, answer] { self->connect(key, answer); }, answerWithin);
+    if (!answered || !answer->refused()) return {};
+    std::lock_guard lock(linksMutex_);
+    if (const auto found = links_.find(key); found != links_.end() && --found->second.users == 0) links_.erase(found);
+    return refusal(key);
+}
+
+void JackClient::connect(const LinkKey& key, const std::shared_ptr<Answer>& answer) {
+    answer->result = gone_ ? -1 : jack_connect(client_, key.first.c_str(), key.second.c_str());
+    answer->given = true;
+    // A refusal that came after the UI thread went on is the connection's
+    // failure, which its change sink hears of.
+    if (answer->refused()) noteChange();
+}
+
+bool JackClient::Answer::refused() const { return given && result != 0 && result != EEXIST; }
+
+PortError JackClient::refusal(const LinkKey& key) {
+    return {ErrorOpenFailed, "JACK could not connect \"" + key.first + "\" to \"" + key.second + "\"."};
 }
 
 void JackClient::unlinkInput(const std::string& source) { unlink({source, inputName_}, 0); }
@@ -215,7 +265,8 @@ void JackClient::unlink(const LinkKey& key, std::uint64_t after) {
     std::lock_guard lock(linksMutex_);
     const auto found = links_.find(key);
     if (found == links_.end() || --found->second.users > 0) return;
-    if (!found->second.made || gone_) {
+    const Answer& answer = *found->second.answer;
+    if (gone_ || (answer.given && !answer.made())) {
         links_.erase(found);
         return;
     }
@@ -225,13 +276,22 @@ void JackClient::unlink(const LinkKey& key, std::uint64_t after) {
     releaseDue();
 }
 
+// On the UI thread or the relay. A client that is closing (its last holder
+// let go) removes its connections with itself.
 void JackClient::releaseDue() {
     const std::uint64_t taken = outgoing_->taken();
+    const auto self = weak_from_this().lock();
     bool pending = false;
     for (auto link = links_.begin(); link != links_.end();) {
         const auto& after = link->second.releaseAfter;
         if (link->second.users == 0 && after && *after <= taken) {
-            if (!gone_) jack_disconnect(client_, link->first.first.c_str(), link->first.second.c_str());
+            if (self && !gone_) {
+                calls_.post([self, key = link->first, answer = link->second.answer] {
+                    // Made, or waiting for its answer before this.
+                    if (answer->made() && !self->gone_)
+                        jack_disconnect(self->client_, key.first.c_str(), key.second.c_str());
+                });
+            }
             link = links_.erase(link);
         } else {
             pending = pending || (link->second.users == 0 && after);
@@ -281,9 +341,14 @@ std::optional<PortError> JackClient::failure(const std::string* device, PortDire
         if (lossTold_.exchange(true)) error.code = 0;
         return error;
     }
-    if (device && !jack_port_by_name(client_, device->c_str())) {
-        return deviceGone(*device, direction);
+    if (!device) return std::nullopt;
+    const LinkKey key = direction == PortDirection::Input ? LinkKey{*device, inputName_} : LinkKey{outputName_, *device};
+    {
+        std::lock_guard lock(linksMutex_);
+        const auto found = links_.find(key);
+        if (found != links_.end() && found->second.answer->refused()) return refusal(key);
     }
+    if (!jack_port_by_name(client_, device->c_str())) return deviceGone(*device, direction);
     return std::nullopt;
 }
 
