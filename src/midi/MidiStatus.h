@@ -42,4 +42,12 @@ constexpr std::int16_t highestDataValue = 127;
 constexpr int statusFamily(int status) { return status & 0xF0; }
 constexpr int statusChannel(int status) { return status & 0x0F; }
 
+// Whether a message ends notes: a note-off, a note-on with velocity 0, or
+// all notes off.
+constexpr bool endsNotes(int status, int data1, int data2) {
+    const int family = statusFamily(status);
+    return family == StatusNoteOff || (family == StatusNoteOn && data2 == 0) ||
+           (family == StatusControlChange && data1 == ControllerAllNotesOff);
+}
+
 }  // namespace marovane

@@ -9,12 +9,12 @@ void SoundingNotes::track(const ShortMessage& sent) {
     const int family = statusFamily(sent.status);
     const int channel = statusChannel(sent.status);
     const std::size_t slot = channel * noteCount + (sent.data1 & highestDataValue);
-    if (family == StatusNoteOn && sent.data2 > 0) {
-        notes_.set(slot);
-    } else if (family == StatusNoteOn || family == StatusNoteOff) {
-        notes_.reset(slot);
-    } else if (family == StatusControlChange && sent.data1 == ControllerAllNotesOff) {
+    if (!endsNotes(sent.status, sent.data1, sent.data2)) {
+        if (family == StatusNoteOn) notes_.set(slot);
+    } else if (family == StatusControlChange) {
         for (int key = 0; key < noteCount; ++key) notes_.reset(channel * noteCount + key);
+    } else {
+        notes_.reset(slot);
     }
 }
 

@@ -33,8 +33,8 @@ TEST_F(EndToEndAlsaTest, ReceivedNoteReRootsTheArpeggioAndExitEndsItsNote) {
 // program while a step's notes wait on the sequencer's queue still sends them,
 // and then their endings.
 TEST_F(EndToEndAlsaTest, LeavingTheProgramLeavesNoNoteSounding) {
-    expectNoNoteLeftSoundingAfterExits([this] { startArpeggio(); });
-    expectNoNoteLeftSoundingAfterExits([this] { startFullColumns(); });
+    expectNoNoteLeftSoundingAfterExits([this] { startArpeggio(); }, 15);
+    expectNoNoteLeftSoundingAfterExits([this] { startFullColumns(); }, 15);
 }
 
 // The keyboard keeps at most 1,500 messages on their way: the kernel drops

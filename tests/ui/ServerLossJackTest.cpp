@@ -79,7 +79,7 @@ TEST_F(ServerLossJackTest, IsReportedOnceAndTheProgramStaysUsable) {
 
     ASSERT_TRUE(testing::JackServer::restart());
     const testing::JackPeer again("PeerAgain");
-    EXPECT_EQ(backend_.inputDevices(), std::vector<MidiDevice>{testing::jackDevice("PeerAgain:keys")});
+    EXPECT_EQ(backend_->inputDevices(), std::vector<MidiDevice>{testing::jackDevice("PeerAgain:keys")});
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "JackConnections.h"
 
+#include "midi/MidiStatus.h"
+
 #include <chrono>
 #include <cstdint>
 #include <utility>
@@ -77,12 +79,15 @@ public:
         }
         // Never waits: while the server stands still, or has not taken a
         // whole ring's worth, messages are refused and that is said once.
+        // What ends notes is taken all the same, so that none is left
+        // sounding once the server runs again.
         const auto now = Clock::now();
         if (const std::uint64_t cycles = client_->cycles(); cycles != cycles_) {
             cycles_ = cycles;
             movedAt_ = now;
         }
-        if (client_->waiting() > 0 && now - movedAt_ > stall) {
+        const bool stalled = client_->waiting() > 0 && now - movedAt_ > stall;
+        if (stalled && !endsNotes(bytes[0], bytes.size() > 1 ? bytes[1] : 0, bytes.size() > 2 ? bytes[2] : -1)) {
             return refused(jackStalled(),
                            "The MIDI message was not sent: the JACK server still runs no process cycle.");
         }
@@ -92,7 +97,7 @@ public:
                                                  "has taken them."},
                            "The MIDI message was not sent: the JACK server has not yet taken the messages that wait.");
         }
-        refusalTold_ = false;
+        if (!stalled) refusalTold_ = false;
         return {};
     }
 
