@@ -68,8 +68,9 @@ private:
     frmMain& window_;
 };
 
-int entryOf(const std::vector<std::string>& entries, const std::string& device) {
-    const auto found = std::find(entries.begin(), entries.end(), device);
+int entryOf(const std::vector<DeviceEntry>& entries, const std::string& device) {
+    const auto found =
+        std::find_if(entries.begin(), entries.end(), [&](const auto& entry) { return entry.text == device; });
     return found == entries.end() ? -1 : static_cast<int>(found - entries.begin());
 }
 

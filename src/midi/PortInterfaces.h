@@ -19,6 +19,10 @@ public:
     virtual std::int16_t DeviceID() const = 0;
     virtual void setDeviceID(std::int16_t id) = 0;
     virtual std::string ProductName() = 0;
+    // What tells the device DeviceID selects apart from every other device
+    // there is now, whatever its number and name; empty for a device outside
+    // the listing (the output's -1).
+    virtual std::string selectedDeviceId() = 0;
     virtual std::int16_t State() const = 0;
     // Performs the action (see PortAction) before returning.
     virtual void setAction(std::int16_t code) = 0;

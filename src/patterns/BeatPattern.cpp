@@ -29,8 +29,13 @@
 
 #include "BeatPattern.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
 #include <charconv>
-#include <fstream>
 #include <string>
 
 namespace marovane {
@@ -105,6 +110,30 @@ private:
     bool afterCr_ = false;
 };
 
+// An open file as a stream, read a block at a time as the reader asks.
+class DescriptorInput : public std::streambuf {
+public:
+    explicit DescriptorInput(int fd) : fd_(fd) {}
+    bool failed() const { return failed_; }
+
+protected:
+    int_type underflow() override {
+        ssize_t got = 0;
+        do {
+            got = ::read(fd_, block_.data(), block_.size());
+        } while (got < 0 && errno == EINTR);
+        failed_ = got < 0;
+        if (got <= 0) return traits_type::eof();
+        setg(block_.data(), block_.data(), block_.data() + got);
+        return traits_type::to_int_type(block_.front());
+    }
+
+private:
+    int fd_;
+    std::array<char, 512> block_{};
+    bool failed_ = false;
+};
+
 }  // namespace
 
 std::optional<PatternValues> parseBeatPattern(std::istream& in) {
@@ -113,14 +142,26 @@ std::optional<PatternValues> parseBeatPattern(std::istream& in) {
     while (in.get(c)) {
         if (!reader.take(c)) return std::nullopt;
     }
-    if (in.bad()) return std::nullopt;  // a read error, such as a folder read as a file
+    if (in.bad()) return std::nullopt;  // the stream could not be read
     return reader.finish();
 }
 
 std::optional<PatternValues> readBeatPattern(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in.is_open()) return std::nullopt;
-    return parseBeatPattern(in);
+    // Opening a FIFO waits for a writer, and reading one or a device may wait
+    // for ever; opened without waiting, anything but a regular file is
+    // refused before a byte is read.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat status {};
+    std::optional<PatternValues> values;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        DescriptorInput buffer(fd);
+        std::istream in(&buffer);
+        values = parseBeatPattern(in);
+        if (buffer.failed()) values.reset();
+    }
+    ::close(fd);
+    return values;
 }
 
 }  // namespace marovane

@@ -28,7 +28,9 @@ constexpr std::size_t patternFieldLimit = 64;
 constexpr std::size_t patternFileLimit = 4096;
 
 // Reads a whole pattern, or nothing when any of it is refused: the grid is
-// set only from a file that was read to its end without a fault.
+// set only from a file that was read to its end without a fault. A file is
+// read only when it is a regular file (or a link to one); anything else, a
+// FIFO, a device or a folder, is refused at once, never waited for.
 std::optional<PatternValues> parseBeatPattern(std::istream& in);
 std::optional<PatternValues> readBeatPattern(const std::filesystem::path& file);
 

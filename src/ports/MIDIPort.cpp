@@ -32,6 +32,12 @@ std::string MIDIPort<PortInterface, ConnectionKind>::ProductName() {
 }
 
 template <class PortInterface, class ConnectionKind>
+std::string MIDIPort<PortInterface, ConnectionKind>::selectedDeviceId() {
+    const auto device = selectedDevice();
+    return device ? device->id : std::string();
+}
+
+template <class PortInterface, class ConnectionKind>
 std::string MIDIPort<PortInterface, ConnectionKind>::extraDeviceName(std::int16_t) {
     return {};
 }

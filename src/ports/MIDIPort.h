@@ -36,6 +36,7 @@ public:
     std::int16_t DeviceID() const override { return deviceId_; }
     void setDeviceID(std::int16_t id) override { deviceId_ = id; }
     std::string ProductName() override;
+    std::string selectedDeviceId() override;
     std::int16_t State() const override { return state_; }
     void setAction(std::int16_t code) override;
 

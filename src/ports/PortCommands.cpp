@@ -5,20 +5,20 @@ namespace marovane {
 
 namespace {
 
-std::vector<std::string> listEntries(MidiPortProperties& port, std::int16_t first) {
+std::vector<DeviceEntry> listEntries(MidiPortProperties& port, std::int16_t first) {
     const std::int16_t count = port.DeviceCount();
-    std::vector<std::string> entries;
+    std::vector<DeviceEntry> entries;
     for (std::int16_t device = first; device < count; ++device) {
         port.setDeviceID(device);
-        entries.push_back(port.ProductName());
+        entries.push_back({port.ProductName(), port.selectedDeviceId()});
     }
     return entries;
 }
 
 }  // namespace
 
-std::vector<std::string> listOutputEntries(MidiOutputPort& output) { return listEntries(output, -1); }
-std::vector<std::string> listInputEntries(MidiInputPort& input) { return listEntries(input, 0); }
+std::vector<DeviceEntry> listOutputEntries(MidiOutputPort& output) { return listEntries(output, -1); }
+std::vector<DeviceEntry> listInputEntries(MidiInputPort& input) { return listEntries(input, 0); }
 
 void OpenMidiIn(MidiInputPort& input, int entry) {
     if (input.State() >= StateOpen) input.setAction(ActionClose);

@@ -8,10 +8,18 @@
 
 namespace marovane {
 
+// A list entry of the device setup: the text shown and the id of the device
+// (empty for the virtual port), which outlasts the text.
+struct DeviceEntry {
+    std::string text;
+    std::string id;
+    bool operator==(const DeviceEntry&) const = default;
+};
+
 // The list entries of the device setup: the output's device -1 (the virtual
 // port) first, then devices 0 and up. Listing selects each device in turn.
-std::vector<std::string> listOutputEntries(MidiOutputPort& output);
-std::vector<std::string> listInputEntries(MidiInputPort& input);
+std::vector<DeviceEntry> listOutputEntries(MidiOutputPort& output);
+std::vector<DeviceEntry> listInputEntries(MidiInputPort& input);
 
 // Reopen a port on the device of a list entry: input entry k is device k,
 // output entry k is device k - 1. Neither stops a started port first, so the

@@ -2,6 +2,7 @@
 #include "FileListBox.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace marovane {
 
@@ -19,7 +20,11 @@ void FileListBox::refresh() {
     const QString kept = selected >= 0 ? item(selected)->text() : QString();
     clear();
     // Hidden files count: a pattern saved under an empty name is ".txt".
-    addItems(QDir(folder_).entryList({pattern_}, QDir::Files | QDir::Hidden, QDir::Name));
+    // QDir::Files also takes a link to a FIFO or a device, which is no pattern.
+    const QDir folder(folder_);
+    for (const QFileInfo& entry : folder.entryInfoList({pattern_}, QDir::Files | QDir::Hidden, QDir::Name)) {
+        if (entry.isFile()) addItem(entry.fileName());
+    }
     const QList<QListWidgetItem*> same = findItems(kept, Qt::MatchExactly);
     if (!kept.isEmpty() && !same.isEmpty()) same.first()->setSelected(true);
 }

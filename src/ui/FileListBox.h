@@ -6,8 +6,9 @@
 
 namespace marovane {
 
-// The bare names of the files in one folder that match a pattern, read when
-// the folder is set and again on refresh(), never behind the user's back.
+// The bare names of the regular files (and links to them) in one folder that
+// match a pattern, read when the folder is set and again on refresh(), never
+// behind the user's back.
 // Entries are only chosen here: choosing or double-clicking one does nothing.
 class FileListBox : public QListWidget {
 public:

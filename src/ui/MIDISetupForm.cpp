@@ -19,16 +19,19 @@ namespace {
 constexpr int clientWidth = 6315;
 constexpr int clientHeight = 1200;
 
-void fill(QComboBox* list, const std::vector<std::string>& entries) {
-    for (const auto& entry : entries) list->addItem(QString::fromStdString(entry));
+void fill(QComboBox* list, const std::vector<DeviceEntry>& entries) {
+    for (const auto& entry : entries) {
+        list->addItem(QString::fromStdString(entry.text), QString::fromStdString(entry.id));
+    }
 }
 
-// An entry names one device: the names that devices share carry their ids.
-void refill(QComboBox* list, const std::vector<std::string>& entries) {
-    const QString selected = list->currentText();
+// The choice is kept by its device's id, not its text: a device whose name a
+// twin shared loses the id from its text once the twin has gone.
+void refill(QComboBox* list, const std::vector<DeviceEntry>& entries) {
+    const QVariant selected = list->currentData();
     list->clear();
     fill(list, entries);
-    list->setCurrentIndex(std::max(list->findText(selected), 0));
+    list->setCurrentIndex(std::max(list->findData(selected), 0));
 }
 
 }  // namespace

@@ -38,10 +38,10 @@ QLabel* label(QWidget* parent, const char* caption, int left, int top, int width
     return placed(new QLabel(caption, parent), left, top, width, height);
 }
 
-// Qt moves a horizontal scroll bar toward its maximum on Left and toward its
-// minimum on Right, against its own arrows; here each arrow key does what the
-// arrow on its side does. The page keys and the vertical bar are right as
-// they are.
+// Qt moves a scroll bar toward its maximum on Left and toward its minimum on
+// Right, against the arrows of a horizontal one; here Left steps toward the
+// minimum and Right toward the maximum, whatever the orientation. Up, Down
+// and the page keys are right as they are.
 class ScrollBar : public QScrollBar {
 public:
     using QScrollBar::QScrollBar;
@@ -49,7 +49,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override {
         const bool left = event->key() == Qt::Key_Left;
-        if (orientation() == Qt::Horizontal && (left || event->key() == Qt::Key_Right)) {
+        if (left || event->key() == Qt::Key_Right) {
             triggerAction(left ? SliderSingleStepSub : SliderSingleStepAdd);
             return;
         }

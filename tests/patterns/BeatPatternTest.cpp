@@ -198,7 +198,7 @@ TEST(ParseBeatPattern, StopsEarlyOnAnEndlessInput) {
 }
 
 TEST(ReadBeatPattern, RefusesWhatIsNoPatternFile) {
-    const std::filesystem::path notPatterns[] = {"/dev/zero", "/dev/urandom", "/nonexistent/pattern.txt",
+    const std::filesystem::path notPatterns[] = {"/dev/null", "/dev/zero", "/dev/urandom", "/nonexistent/pattern.txt",
                                                  ::testing::TempDir()};
     for (const auto& path : notPatterns) EXPECT_FALSE(readBeatPattern(path).has_value()) << path;
 }

@@ -15,7 +15,7 @@ using testing::SpyOutput;
 TEST(PortCommands, ListsOutputsFromTheVirtualPortAndInputsFromZero) {
     SpyOutput output;
     output.names = {"A", "B"};
-    EXPECT_EQ(listOutputEntries(output), (std::vector<std::string>{"virtual", "A", "B"}));
+    EXPECT_EQ(listOutputEntries(output), (std::vector<DeviceEntry>{{"virtual", ""}, {"A", "A"}, {"B", "B"}}));
     EXPECT_EQ(output.trace, (Trace{"DeviceCount", "DeviceID=-1", "ProductName", "DeviceID=0", "ProductName",
                                    "DeviceID=1", "ProductName"}));
     SpyInput input;

@@ -75,7 +75,7 @@ bool listed(const std::vector<std::string>& devices, const std::string& device) 
 
 std::vector<MidiDevice> LoopbackBackend::devices(const std::vector<std::string>& names) {
     std::vector<MidiDevice> devices;
-    for (const auto& name : names) devices.push_back({name, name});
+    for (const auto& id : names) devices.push_back({id, id.substr(0, id.find('@'))});
     return devices;
 }
 

@@ -21,7 +21,8 @@ public:
         bool operator==(const Sent&) const = default;
     };
 
-    // The devices by name, which is also their id.
+    // The devices by id; a device's name is its id up to any '@', so that
+    // "Twin@1" and "Twin@2" are two devices named "Twin".
     std::vector<std::string> inputs;
     std::vector<std::string> outputs;
     // When set, opens fail with this error (a device that vanished, say).

@@ -39,6 +39,9 @@ public:
         record("ProductName");
         return deviceId == -1 ? "virtual" : names.at(deviceId);
     }
+    // Not logged: it is read beside each ProductName, outside the sequences
+    // checked here.
+    std::string selectedDeviceId() override { return deviceId == -1 ? "" : names.at(deviceId); }
     std::int16_t State() const override {
         record("State?");
         return state;

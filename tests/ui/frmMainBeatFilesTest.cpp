@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 namespace marovane {
 namespace {
@@ -149,17 +151,28 @@ TEST_F(frmMainBeatFilesTest, AFailedOpenChangesNoBoxAndLeavesThePerformanceStopp
         expectStopped();
         EXPECT_EQ(grid(), before);
     }
-    // Nothing selected, and a listed file that has gone since.
+    // Nothing selected, a listed file that has gone since, and one that has
+    // become a FIFO since: it fails at once, without waiting for a writer
+    // (whom the test gives it, so that one that waits fails rather than hangs).
     window->File1->clearSelection();
     EXPECT_EQ(click(window->openbutton), QStringList{"file error"});
     window->File1->item(0)->setSelected(true);
-    QFile::remove("Beats/" + window->File1->item(0)->text());
+    const QByteArray name = QFile::encodeName(window->File1->item(0)->text()), gone = "Beats/" + name;
+    ::unlink(gone);
     EXPECT_EQ(click(window->openbutton), QStringList{"file error"});
+    ASSERT_EQ(::mkfifo(gone, 0600), 0);
+    std::thread writer([&] { ::close(::open(gone, O_WRONLY)); });
+    EXPECT_EQ(click(window->openbutton), QStringList{"file error"});
+    ::close(::open(gone, O_RDONLY | O_NONBLOCK));  // lets a writer still waiting go
+    writer.join();
     EXPECT_EQ(grid(), before);
 
     // Double-clicking an entry loads nothing; after all this a good file opens.
+    // Only regular files are listed, and links to them.
     writeFile("Beats/good.txt", lines(std::vector<int>(80, 0)));
+    ASSERT_EQ(::symlink("good.txt", "Beats/link to good.txt") | ::symlink(name, "Beats/link to FIFO.txt"), 0);
     window->File1->refresh();
+    EXPECT_EQ(window->File1->count(), 4);
     auto* good = window->File1->findItems("good.txt", Qt::MatchExactly).first();
     QTest::mouseDClick(window->File1->viewport(), Qt::LeftButton, {}, window->File1->visualItemRect(good).center());
     EXPECT_EQ(grid(), before);

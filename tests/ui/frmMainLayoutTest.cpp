@@ -138,6 +138,7 @@ TEST_F(frmMainLayoutTest, ScrollBarKeysMoveTowardTheEndOnTheirSide) {
         {"intervalscroll", window->intervalscroll, Qt::Key_Left, Qt::Key_Right, 500},
         {"notescroll", window->notescroll, Qt::Key_Left, Qt::Key_Right, 5},
         {"instruslide", window->instruslide, Qt::Key_Up, Qt::Key_Down, 50},
+        {"instruslide", window->instruslide, Qt::Key_Left, Qt::Key_Right, 50},
     };
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
