@@ -49,6 +49,7 @@ void measure(const Sizes& sizes, RunFigures& run) {
     run.bareIdle = phases.bareIdle();
     run.openClose = phases.openClose();
     for (int periodMs : {50, 500}) run.clocks.push_back(phases.clock(periodMs));
+    run.clocks.push_back(phases.clock(50, true));
     run.xruns = meter.xruns();
     run.highestLoad = phases.highestLoad();
 }

@@ -51,6 +51,10 @@ struct ClockFigures {
     Spread absoluteErrorSystemMs;
     double framesPerSystemSecond = 0;
     int xruns = 0;
+    // MIDI clock messages played into the program meanwhile, and heard
+    // forwarded; none when no clock ran.
+    int midiClockPlayed = 0;
+    int midiClockHeard = 0;
 };
 
 struct IdleFigures {

@@ -16,6 +16,8 @@ namespace {
 
 constexpr unsigned char polyPressure = 0xA0;
 constexpr unsigned char noteOn = 0x90;
+constexpr unsigned char midiClock = 0xF8;
+constexpr int midiClocksPerSecond = 24 * 300 / 60;
 constexpr std::int64_t neverHeard = -1;
 
 std::unique_ptr<std::atomic<std::int64_t>[]> slots(int count) {
@@ -128,6 +130,7 @@ int JackMeter::keysProcess(jack_nframes_t frames, void* self) {
     auto& meter = *static_cast<JackMeter*>(self);
     void* buffer = jack_port_get_buffer(meter.keysPort_, frames);
     jack_midi_clear_buffer(buffer);
+    meter.playMidiClock(buffer, frames);
     if (!meter.armed_.load(std::memory_order_acquire)) {
         meter.started_ = false;
         meter.keysCycles_.fetch_add(1, std::memory_order_release);
@@ -154,6 +157,24 @@ int JackMeter::keysProcess(jack_nframes_t frames, void* self) {
     return 0;
 }
 
+// Runs alone, while no numbered messages play: a buffer takes its events in
+// the order of their frames.
+void JackMeter::playMidiClock(void* buffer, jack_nframes_t frames) {
+    if (!midiClockRunning_.load(std::memory_order_acquire)) {
+        nextMidiClock_ = -1;
+        return;
+    }
+    const jack_nframes_t cycle = jack_last_frame_time(keys_);
+    if (nextMidiClock_ < 0) nextMidiClock_ = cycle;
+    const jack_nframes_t spacing = jack_get_sample_rate(keys_) / midiClocksPerSecond;
+    for (std::int64_t offset; (offset = framesBetween(cycle, nextMidiClock_)) < frames;) {
+        const auto at = static_cast<jack_nframes_t>(std::max<std::int64_t>(offset, 0));
+        if (jack_midi_event_write(buffer, at, &midiClock, 1) != 0) break;
+        midiClockPlayed_.fetch_add(1, std::memory_order_relaxed);
+        nextMidiClock_ = static_cast<jack_nframes_t>(nextMidiClock_ + spacing);
+    }
+}
+
 int JackMeter::synthProcess(jack_nframes_t frames, void* self) {
     auto& meter = *static_cast<JackMeter*>(self);
     void* buffer = jack_port_get_buffer(meter.synthPort_, frames);
@@ -177,6 +198,7 @@ int JackMeter::synthProcess(jack_nframes_t frames, void* self) {
 
 void JackMeter::hear(jack_nframes_t frame, std::int64_t jackNanoseconds, const unsigned char* bytes,
                      std::size_t size) {
+    if (size == 1 && bytes[0] == midiClock) midiClockHeard_.fetch_add(1, std::memory_order_relaxed);
     if (size != 3) return;
     if (bytes[0] == polyPressure) {
         const int number = bytes[1] << 7 | bytes[2];

@@ -78,6 +78,12 @@ public:
         std::int64_t jackNanoseconds;
         int xruns;
     };
+    // A MIDI clock played into the program while `running`: 24 a quarter
+    // note at 300 beats a minute, 120 a second, each at its exact frame.
+    void runMidiClock(bool running) { midiClockRunning_.store(running, std::memory_order_release); }
+    int midiClockPlayed() const { return midiClockPlayed_.load(); }
+    int midiClockHeard() const { return midiClockHeard_.load(); }
+
     // Onsets heard so far, counting from 0.
     int onsets() const { return onsets_.load(); }
     std::vector<Onset> onsetsFrom(int first) const;
@@ -91,6 +97,7 @@ private:
     // cycle that saw it ended, then forgets what it played and heard.
     void endRun();
     void start(std::vector<jack_nframes_t> due);
+    void playMidiClock(void* buffer, jack_nframes_t frames);
 
     static constexpr int maxOnsets = 4096;
 
@@ -120,6 +127,10 @@ private:
     std::unique_ptr<std::atomic<std::int64_t>[]> onsetJackNanoseconds_;
     std::unique_ptr<std::atomic<std::int64_t>[]> onsetXruns_;
     std::atomic<int> onsets_{0};
+    std::atomic<bool> midiClockRunning_{false};
+    std::int64_t nextMidiClock_ = -1;  // BenchKeys' process thread only; -1 while stopped
+    std::atomic<int> midiClockPlayed_{0};
+    std::atomic<int> midiClockHeard_{0};
     std::atomic<int> xruns_{0};
 };
 

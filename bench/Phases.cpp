@@ -178,16 +178,20 @@ FloodFigures Phases::flood() {
     return flood;
 }
 
-ClockFigures Phases::clock(int periodMs) {
+ClockFigures Phases::clock(int periodMs, bool withMidiClock) {
     const int ticks = sizes_.clockTicks;
     ClockFigures figures;
     figures.periodMs = periodMs;
     const int first = meter_.onsets();
     const int xrunsBefore = meter_.xruns();
     sampleLoad();
-    progress_("step clock at " + std::to_string(periodMs) + " ms for " + std::to_string(ticks) + " ticks");
+    progress_("step clock at " + std::to_string(periodMs) + " ms for " + std::to_string(ticks) + " ticks" +
+              (withMidiClock ? ", a MIDI clock played in" : ""));
     ProgramProcess program({"arpeggio", JackMeter::keysPort, JackMeter::synthPort, std::to_string(periodMs)});
     expectReady(program);
+    const int clockPlayedBefore = meter_.midiClockPlayed();
+    const int clockHeardBefore = meter_.midiClockHeard();
+    meter_.runMidiClock(withMidiClock);
     // The first tick loads the period from the slider, which restarts the
     // timer: intervals count from the second tick on.
     const int needed = ticks + 2;
@@ -196,6 +200,13 @@ ClockFigures Phases::clock(int periodMs) {
         progress_("the synthesiser heard only " + std::to_string(meter_.onsets() - first) + " notes");
     }
     figures.xruns = meter_.xruns() - xrunsBefore;
+    meter_.runMidiClock(false);
+    // What is on its way when the clock stops arrives within a period or two.
+    const auto clockPlayed = [&] { return meter_.midiClockPlayed() - clockPlayedBefore; };
+    const auto clockHeard = [&] { return meter_.midiClockHeard() - clockHeardBefore; };
+    waitUntil([&] { return clockHeard() == clockPlayed(); }, 1s);
+    figures.midiClockPlayed = clockPlayed();
+    figures.midiClockHeard = clockHeard();
     sampleLoad();
     if (!program.stop()) progress_("the program did not end cleanly");
 

@@ -41,8 +41,9 @@ public:
     void withPorts(IdleFigures& idle, ThruFigures& thru, std::vector<FloodFigures>& floods);
     // The idle cost of a bare libjack client with the same ports.
     IdleFigures bareIdle();
-    // The arpeggio's inter-onset intervals.
-    ClockFigures clock(int periodMs);
+    // The arpeggio's inter-onset intervals, with a MIDI clock played into
+    // the program's input meanwhile or without.
+    ClockFigures clock(int periodMs, bool withMidiClock = false);
     // Opening and closing the ports on the window's thread.
     OpenCloseFigures openClose();
 

@@ -83,7 +83,13 @@ void thruRows(Table& table, const RunFigures& run) {
 
 void clockRows(Table& table, const RunFigures& run) {
     for (const ClockFigures& clock : run.clocks) {
-        const std::string name = text("Step clock %d ms", clock.periodMs);
+        const std::string name = text("Step clock %d ms", clock.periodMs) +
+                                 (clock.midiClockPlayed > 0 ? " with a MIDI clock of 120/s played in" : "");
+        if (clock.midiClockPlayed > 0) {
+            table.row(name + ": MIDI clock messages forwarded",
+                      text("%d of %d", clock.midiClockHeard, clock.midiClockPlayed), "all",
+                      met(clock.midiClockHeard == clock.midiClockPlayed));
+        }
         const double driftPercent = 100 * (clock.meanIntervalSystemMs - clock.periodMs) / clock.periodMs;
         table.row(name + text(": mean interval on the system clock over %d intervals", clock.intervals),
                   text("%.4f ms (%+.4f %%); frame clock at %.1f frames/s", clock.meanIntervalSystemMs, driftPercent,

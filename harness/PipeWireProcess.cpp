@@ -66,7 +66,6 @@ PipeWireProcess::PipeWireProcess() {
     setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
     setenv("PIPEWIRE_RUNTIME_DIR", folder_.c_str(), 1);
     unsetenv("PIPEWIRE_REMOTE");
-    setenv("PIPEWIRE_PROPS", "{ jack.fix-midi-events = false }", 1);
     start();
 }
 

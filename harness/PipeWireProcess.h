@@ -16,8 +16,8 @@ bool usesPipeWiresJack();
 // A PipeWire server of the caller's own, with the configuration beside this
 // file, in a runtime folder of its own that the constructor makes the one
 // this process's clients use (XDG_RUNTIME_DIR). Its JACK clients need
-// PipeWire's libjack (run the program under `pw-jack`); they keep the bytes
-// of every message as sent (no velocity-0 note-on turned into a note-off).
+// PipeWire's libjack (run the program under `pw-jack`), and get its default
+// client properties, as on a desktop.
 class PipeWireProcess : public ServerProcess {
 public:
     PipeWireProcess();

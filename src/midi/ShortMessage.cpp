@@ -3,6 +3,8 @@
 
 #include "MidiStatus.h"
 
+#include <algorithm>
+
 namespace marovane {
 
 int wireLength(std::int16_t status) {
@@ -47,6 +49,11 @@ std::optional<std::vector<unsigned char>> wireBytes(const ShortMessage& message,
         bytes.push_back(static_cast<unsigned char>(data[i]));
     }
     return bytes;
+}
+
+bool isCompleteMessage(const unsigned char* bytes, std::size_t size) {
+    if (size == 0 || static_cast<std::size_t>(wireLength(bytes[0])) != size) return false;
+    return std::all_of(bytes + 1, bytes + size, [](unsigned char data) { return data <= highestDataValue; });
 }
 
 ShortMessage fromWire(const unsigned char* bytes, std::size_t size) {

@@ -27,7 +27,13 @@ int wireLength(std::int16_t status);
 // then why says what was refused.
 std::optional<std::vector<unsigned char>> wireBytes(const ShortMessage& message, std::string& why);
 
-// The message as shown on an input: the first three bytes, missing ones as 0.
+// Whether the bytes are one whole short message: a status that starts one,
+// followed by exactly the data bytes it puts on the wire. Anything else was
+// cut, run together or never sent by anyone (system exclusive included).
+bool isCompleteMessage(const unsigned char* bytes, std::size_t size);
+
+// The message as shown on an input: the status, then the data bytes it
+// has, missing ones as 0.
 ShortMessage fromWire(const unsigned char* bytes, std::size_t size);
 
 }  // namespace marovane

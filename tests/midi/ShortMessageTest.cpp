@@ -49,7 +49,19 @@ TEST(WireBytes, LengthFollowsTheStatus) {
         } else {
             ASSERT_TRUE(bytes.has_value()) << why;
             EXPECT_EQ(*bytes, c.bytes);
+            // Taken in whole, and neither cut short nor with a byte more.
+            Bytes longer = c.bytes;
+            longer.push_back(0);
+            EXPECT_TRUE(isCompleteMessage(c.bytes.data(), c.bytes.size()));
+            EXPECT_FALSE(isCompleteMessage(c.bytes.data(), c.bytes.size() - 1));
+            EXPECT_FALSE(isCompleteMessage(longer.data(), longer.size()));
         }
+    }
+}
+
+TEST(IsCompleteMessage, RefusesDataFirstHighDataAndSystemExclusive) {
+    for (const Bytes& bytes : {Bytes{60, 64}, Bytes{0x90, 60, 200}, Bytes{0xF8, 0x90}, Bytes{0xF0, 1, 0xF7}}) {
+        EXPECT_FALSE(isCompleteMessage(bytes.data(), bytes.size())) << int{bytes[0]} << ", " << int{bytes[1]};
     }
 }
 

@@ -22,8 +22,8 @@ constexpr std::chrono::milliseconds probeWait{200};
 
 }  // namespace
 
-JackPeer::JackPeer(const std::string& name) {
-    client_ = jack_client_open(name.c_str(), JackOptions(JackNoStartServer | JackUseExactName), nullptr);
+JackPeer::JackPeer(const std::string& name, const std::string& properties) {
+    client_ = openJackClient(name.c_str(), JackOptions(JackNoStartServer | JackUseExactName), properties);
     if (!client_) throw std::runtime_error("no JACK server took the peer " + name);
     keys_ = jack_port_register(client_, "keys", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     synth_ = jack_port_register(client_, "synth", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);

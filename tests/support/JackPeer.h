@@ -3,6 +3,7 @@
 
 #include "ports/MidiBackend.h"
 #include "ports/SpscRing.h"
+#include "ports/jack/ClientProperties.h"
 #include "support/Collectors.h"
 
 #include <jack/jack.h>
@@ -39,8 +40,11 @@ inline MidiDevice jackDevice(const std::string& port) { return {port, port}; }
 // process cycle only moves messages through rings, like the back end's.
 class JackPeer {
 public:
-    // Throws when no server takes the client.
-    explicit JackPeer(const std::string& name);
+    // Throws when no server takes the client. By default it hears every
+    // message as it was sent, as the program does; with `properties` empty
+    // it has PipeWire's defaults, under which it would hear a note-on with
+    // velocity 0 as a note-off.
+    explicit JackPeer(const std::string& name, const std::string& properties = bytesAsSent);
     ~JackPeer();
     JackPeer(const JackPeer&) = delete;
     JackPeer& operator=(const JackPeer&) = delete;

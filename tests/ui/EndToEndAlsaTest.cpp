@@ -14,10 +14,25 @@ using testing::Bytes;
 
 class EndToEndAlsaTest : public testing::WindowOnAlsa {};
 
-TEST_F(EndToEndAlsaTest, ThruForwardsEveryFamilyInOrderAndTheSliderATwoByteProgramChange) {
+// A 14-bit controller (channel 1, controller 7, value 1000) arrives as its
+// two control changes, a non-registered parameter (number 0x1234, value 0x32)
+// as its four.
+TEST_F(EndToEndAlsaTest, ThruForwardsEveryShortMessageInOrderAndTheSliderATwoByteProgramChange) {
     goWithPeer();
-    expectEveryFamilyForwardedInOrder();
-    const std::size_t forwarded = heardCount();
+    expectEveryShortMessageForwardedInOrder();
+    std::size_t forwarded = heardCount();
+    snd_seq_event_t wide{}, parameter{};
+    snd_seq_ev_set_controller(&wide, 0, 7, 1000);
+    wide.type = SND_SEQ_EVENT_CONTROL14;
+    snd_seq_ev_set_controller(&parameter, 0, 0x1234, 0x32);
+    parameter.type = SND_SEQ_EVENT_NONREGPARAM;
+    peer_.playEvents({wide, parameter});
+    const std::vector<Bytes> changes{{0xB0, 7, 7},     {0xB0, 39, 104}, {0xB0, 99, 0x24},
+                                     {0xB0, 98, 0x34}, {0xB0, 6, 0},    {0xB0, 38, 0x32}};
+    const auto heardNow = heard(forwarded + changes.size());
+    EXPECT_EQ(std::vector<Bytes>(heardNow.begin() + static_cast<std::ptrdiff_t>(forwarded), heardNow.end()), changes);
+    EXPECT_EQ(window_->data2->text(), "50");
+    forwarded = heardCount();
 
     window_->instruslide->setValue(5);
     EXPECT_EQ(heard(forwarded + 1).back(), (Bytes{0xC0, 5}));

@@ -19,6 +19,7 @@ namespace marovane::testing {
 // The whole program on a real JACK server: a keyboard plays into the input
 // the user chose in the setup dialog, and a synthesiser listens on the chosen
 // output. Both peers are other JACK clients; dropping one closes its client.
+// The keyboard has the server's defaults, as a desktop user's would.
 class WindowOnJack : public WindowOnMidi {
 protected:
     static constexpr char keyboardPort[] = "PeerKeyboard:keys";
@@ -28,7 +29,7 @@ protected:
 
     void SetUp() override {
         if (!JackServer::unavailable().empty()) GTEST_SKIP() << JackServer::unavailable();
-        keyboard_ = std::make_unique<JackPeer>("PeerKeyboard");
+        keyboard_ = std::make_unique<JackPeer>("PeerKeyboard", "");
         synth_ = std::make_unique<JackPeer>("PeerSynth");
         window_ = std::make_unique<frmMain>(*backend_, ui_);
     }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AlsaConnections.h"
 
-#include "EventBytes.h"
 #include "ports/DeviceErrors.h"
 
 #include <cerrno>
@@ -71,7 +70,7 @@ std::optional<PortError> AlsaOutput::failure() { return link_ ? link_->failure()
 PortError AlsaOutput::send(const std::vector<unsigned char>& bytes, SendTime due) {
     snd_seq_event_t event;
     snd_seq_ev_clear(&event);
-    if (!eventFromBytes(bytes.data(), bytes.size(), event)) {
+    if (!session_->encoder.encode(bytes, event)) {
         return {ErrorNotDone, "Not sent: the ALSA sequencer has no event for this message."};
     }
     snd_seq_ev_set_source(&event, session_->client->outPort().port);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MidiEventCoder.h"
 #include "SequencerClient.h"
 #include "SequencerReader.h"
 #include "TimedSender.h"
@@ -21,6 +22,7 @@ struct AlsaSession {
     std::unique_ptr<SequencerClient> client;
     SequencerReader reader;  // after the client: stops before it closes
     TimedSender sender;
+    MidiEventCoder encoder;  // for the outputs, on the UI thread
 };
 
 }  // namespace marovane

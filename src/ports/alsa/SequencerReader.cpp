@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SequencerReader.h"
 
-#include "EventBytes.h"
 #include "ports/DeviceErrors.h"
 
 #include <poll.h>
@@ -109,10 +108,9 @@ void SequencerReader::handle(const snd_seq_event_t& event) {
         return;
     }
     if (event.dest.port != inPort_) return;
-    unsigned char bytes[3];
-    const std::size_t size = bytesFromEvent(event, bytes);
-    if (size == 0) return;
-    for (ReceiveSink* sink : inputs_) sink->received(bytes, size);
+    decoder_.decode(event, [this](const unsigned char* bytes, std::size_t size) {
+        for (ReceiveSink* sink : inputs_) sink->received(bytes, size);
+    });
 }
 
 // Port -1: every port of the client.

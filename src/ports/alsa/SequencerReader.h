@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MidiEventCoder.h"
 #include "ports/MidiBackend.h"
 
 #include <alsa/asoundlib.h>
@@ -93,7 +94,8 @@ private:
     std::vector<Watch*> watches_;
     std::atomic<bool> lost_{false};
     std::atomic<bool> lossTold_{false};
-    std::thread thread_;  // last: it uses the rest
+    MidiEventCoder decoder_;  // the reader thread's own
+    std::thread thread_;      // last: it uses the rest
 };
 
 }  // namespace marovane

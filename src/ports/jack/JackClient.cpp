@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "JackClient.h"
 
+#include "ClientProperties.h"
 #include "ports/DeviceErrors.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ constexpr std::chrono::microseconds patienceCeiling{1'000'000};
 }  // namespace
 
 std::shared_ptr<JackClient> JackClient::open(const ServerCalls& calls, PortError& why) {
-    jack_client_t* handle = jack_client_open(clientName, JackNoStartServer, nullptr);
+    jack_client_t* handle = openJackClient(clientName, JackNoStartServer, bytesAsSent);
     if (!handle) {
         why = noJackServer();
         return nullptr;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "JackCycle.h"
 
+#include "midi/ShortMessage.h"
+
 #include <jack/midiport.h>
 
 #include <algorithm>
@@ -27,22 +29,6 @@ constexpr std::size_t bufferReserve = 64;
 // which on a busy machine was seen to lag by a fraction of a second.
 constexpr std::int64_t overdueUs = 1'000'000;
 
-// What the program has no use for: system exclusive, MIDI time code, clock
-// and active sensing. A clock alone would send dozens of messages a second.
-bool passesOn(const jack_midi_event_t& event) {
-    if (event.size == 0 || event.size > shortMessage) return false;
-    switch (event.buffer[0]) {
-    case 0xF0:
-    case 0xF1:
-    case 0xF7:
-    case 0xF8:
-    case 0xFE:
-        return false;
-    default:
-        return true;
-    }
-}
-
 }  // namespace
 
 bool takeIncoming(void* portBuffer, IncomingRing& ring) {
@@ -50,7 +36,9 @@ bool takeIncoming(void* portBuffer, IncomingRing& ring) {
     const std::uint32_t count = jack_midi_get_event_count(portBuffer);
     for (std::uint32_t i = 0; i < count; ++i) {
         jack_midi_event_t event;
-        if (jack_midi_event_get(&event, portBuffer, i) != 0 || !passesOn(event)) continue;
+        // An event cut short or run together with another is no message
+        // anyone sent: it is neither forwarded, nor shown, nor a root.
+        if (jack_midi_event_get(&event, portBuffer, i) != 0 || !isCompleteMessage(event.buffer, event.size)) continue;
         IncomingMessage message;
         message.size = static_cast<std::uint8_t>(event.size);
         std::copy_n(event.buffer, event.size, message.bytes.begin());

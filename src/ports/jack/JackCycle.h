@@ -11,8 +11,8 @@
 
 namespace marovane {
 
-// Short messages only: the program sends nothing longer, and takes nothing
-// longer in (see takeIncoming).
+// Short messages only: the program sends nothing longer, and takes in only
+// whole short messages (see takeIncoming).
 constexpr std::size_t shortMessage = 3;
 
 struct OutgoingMessage {

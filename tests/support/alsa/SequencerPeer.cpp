@@ -84,14 +84,27 @@ bool SequencerPeer::play(const std::vector<Bytes>& messages, std::size_t ahead) 
             if (Clock::now() > stalled) return false;
         }
         snd_seq_event_t event = eventFor(message);
-        int sent;
-        while ((sent = snd_seq_event_output_direct(seq_, &event)) == -EAGAIN || sent == -ENOMEM) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        check(sent, "play");
+        send(event);
         ++played;
     }
     return true;
+}
+
+void SequencerPeer::playEvents(std::vector<snd_seq_event_t> events) {
+    for (snd_seq_event_t& event : events) {
+        snd_seq_ev_set_source(&event, keys_);
+        snd_seq_ev_set_subs(&event);
+        snd_seq_ev_set_direct(&event);
+        send(event);
+    }
+}
+
+void SequencerPeer::send(snd_seq_event_t& event) {
+    int sent;
+    while ((sent = snd_seq_event_output_direct(seq_, &event)) == -EAGAIN || sent == -ENOMEM) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    check(sent, "play");
 }
 
 void SequencerPeer::flood(const std::vector<Bytes>& messages) {

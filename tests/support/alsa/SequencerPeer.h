@@ -50,6 +50,8 @@ public:
     // receivers than their pools hold loses messages, whatever they do.
     // False when "synth" heard nothing more for ten seconds while it waited.
     bool play(const std::vector<Bytes>& messages, std::size_t ahead = 0);
+    // Plays events as they are, such as those no one message makes.
+    void playEvents(std::vector<snd_seq_event_t> events);
     // Plays each message once, as fast as it goes: what the sequencer refuses
     // is dropped.
     void flood(const std::vector<Bytes>& messages);
@@ -75,6 +77,8 @@ public:
 private:
     // The event that plays the message from "keys".
     snd_seq_event_t eventFor(const Bytes& message);
+    // Sends it from "keys" once the sequencer has room.
+    void send(snd_seq_event_t& event);
     snd_seq_addr_t address(const std::string& name);
     // Makes it, or says whether it is there.
     bool subscription(const std::string& sender, const std::string& dest, bool make);
