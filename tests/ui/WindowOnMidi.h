@@ -199,18 +199,24 @@ protected:
             playPastTheProgram(mark);  // heard after all that the program sent
             ASSERT_TRUE(QTest::qWaitFor([&] { return heardMessages().back() == mark; }, 5000));
 
-            const auto sent = heardMessages();
-            SoundingNotes sounding;
-            for (auto message = sent.begin() + before; message != sent.end(); ++message) {
-                const auto at = [&](std::size_t i) {
-                    return static_cast<std::int16_t>(i < message->size() ? (*message)[i] : 0);
-                };
-                sounding.track({at(0), at(1), at(2)});
-            }
-            std::vector<std::int16_t> leftOn;
-            for (const ShortMessage& ending : sounding.endings()) leftOn.push_back(ending.data1);
-            EXPECT_EQ(leftOn, std::vector<std::int16_t>{});
+            EXPECT_EQ(notesLeftOn(before), std::vector<std::int16_t>{});
         }
+    }
+
+    // The notes that the synthesiser heard start from its `first` message on,
+    // and not end.
+    std::vector<std::int16_t> notesLeftOn(std::size_t first) {
+        const auto sent = heardMessages();
+        SoundingNotes sounding;
+        for (auto message = sent.begin() + static_cast<std::ptrdiff_t>(first); message < sent.end(); ++message) {
+            const auto at = [&](std::size_t i) {
+                return static_cast<std::int16_t>(i < message->size() ? (*message)[i] : 0);
+            };
+            sounding.track({at(0), at(1), at(2)});
+        }
+        std::vector<std::int16_t> leftOn;
+        for (const ShortMessage& ending : sounding.endings()) leftOn.push_back(ending.data1);
+        return leftOn;
     }
 
     // Runs `act` `delayMs` after the clock's next step. In an event loop of

@@ -72,12 +72,14 @@ void JackClient::finish() {
 }
 
 // What the outputs sent last (a step's notes, the endings of the notes that
-// sound) is written before the client goes: the ring empties, the cycle that
-// wrote the last of it ends, and the one after it, in which the readers
-// take it in. A server that is gone, or that stands still, is not waited
-// for; a late one no longer than its patience.
+// sound) is written before the client goes, at once, whatever frames it was
+// due at: the ring empties, the cycle that wrote the last of it ends, and
+// the one after it, in which the readers take it in. (A server that stood
+// still reckons its cycles' times behind the clock for a while, and would
+// hold back what was due meanwhile.) A gone server is not waited for, a
+// late one no longer than its patience.
 void JackClient::drain() {
-    if (!answering()) return;
+    flushing_ = true;
     const auto deadline = Clock::now() + patience();
     const auto writing = [this] {
         if (waiting() > 0) return true;
@@ -157,7 +159,8 @@ int JackClient::process(jack_nframes_t frames, void* self) {
     bool wake = takeIncoming(jack_port_get_buffer(client.input_, frames), *client.incoming_);
     // Before the messages are taken: whoever sees them taken sees this too.
     if (client.outgoing_->front()) client.writingCycle_.store(cycle, std::memory_order_relaxed);
-    if (writeOutgoing(client.client_, frames, jack_port_get_buffer(client.output_, frames), *client.outgoing_)) {
+    const bool atOnce = client.flushing_.load(std::memory_order_relaxed);
+    if (writeOutgoing(client.client_, frames, jack_port_get_buffer(client.output_, frames), *client.outgoing_, atOnce)) {
         // Pairs with the fence in unlink(): either this cycle sees a release
         // that waits, or unlink() sees the messages taken.
         std::atomic_thread_fence(std::memory_order_seq_cst);

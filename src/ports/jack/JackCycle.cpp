@@ -59,7 +59,7 @@ bool takeIncoming(void* portBuffer, IncomingRing& ring) {
 // Times map to frames by the cycle's own start and length on JACK's clock,
 // as jackd2's jack_time_to_frames does; PipeWire's (0.3.65) maps any time
 // before the cycle's start some 2^31 frames away.
-bool writeOutgoing(jack_client_t* client, jack_nframes_t frames, void* portBuffer, OutgoingRing& ring) {
+bool writeOutgoing(jack_client_t* client, jack_nframes_t frames, void* portBuffer, OutgoingRing& ring, bool atOnce) {
     jack_midi_clear_buffer(portBuffer);
     // Idle cycles ask nothing more of JACK: some clocks cost a system call.
     if (!ring.front()) return false;
@@ -78,7 +78,7 @@ bool writeOutgoing(jack_client_t* client, jack_nframes_t frames, void* portBuffe
     while (const OutgoingMessage* message = ring.front()) {
         jack_nframes_t frame = free;
         const auto due = static_cast<std::int64_t>(message->due);
-        if (timed && due != 0 && due + overdueUs > now) {
+        if (timed && !atOnce && due != 0 && due + overdueUs > now) {
             const auto sinceStart = static_cast<double>(due - static_cast<std::int64_t>(startUs));
             const std::int64_t offset = std::llround(sinceStart * framesPerUs) + frames;
             if (offset >= frames) break;

@@ -40,6 +40,7 @@ bool takeIncoming(void* portBuffer, IncomingRing& ring);
 
 // Fills the output port's buffer of this cycle from the ring, in order, and
 // leaves what does not fit for the next cycle; true when it wrote anything.
-bool writeOutgoing(jack_client_t* client, jack_nframes_t frames, void* portBuffer, OutgoingRing& ring);
+// `atOnce`: every message goes now, whatever its due time.
+bool writeOutgoing(jack_client_t* client, jack_nframes_t frames, void* portBuffer, OutgoingRing& ring, bool atOnce);
 
 }  // namespace marovane
