@@ -7,7 +7,8 @@
 //       prints "shown <ns>", the steady clock when the main window is first
 //       exposed, then closes the window;
 //   ports <input device> <output device>
-//       opens both ports on these devices as the setup dialog's Ok does,
+//       once both devices are listed, opens both ports on them as the setup
+//       dialog's Ok does,
 //       starts them as "go" does, and prints "ready";
 //   arpeggio <input device> <output device> <period ms>
 //       as ports, then the arpeggio at note step 0, which repeats its note
@@ -40,6 +41,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -134,19 +136,33 @@ void openAndClose(frmMain& window, const std::vector<std::string>& args) {
 // How soon after start a user gets to the setup dialog, at the quickest.
 constexpr std::chrono::seconds userPause{1};
 
-// Runs once the window is shown and the event loop turns.
-void play(frmMain& window, const std::vector<std::string>& args) {
-    if (args[0] == "openclose") {
-        QTimer::singleShot(userPause, &window, [&window, &args] { openAndClose(window, args); });
-        return;
-    }
-    if (!openAndStart(window, listed(window, args))) return failed(window, args);
+void playOn(frmMain& window, const std::vector<std::string>& args, Entries entries) {
+    if (!openAndStart(window, entries)) return failed(window, args);
     if (args[0] == "arpeggio") {
         window.notescroll->setValue(0);
         window.intervalscroll->setValue(std::stoi(args[3]));
         window.arpegiate->click();
     }
     say("ready");
+}
+
+// Looks at the listings every 10 ms, up to 5 s, until both devices are in
+// them: the back end joins its server on a thread of its own, and lists
+// nothing until it has.
+void whenListed(frmMain& window, const std::vector<std::string>& args, const std::function<void(Entries)>& then,
+                int looksLeft = 500) {
+    const Entries entries = listed(window, args);
+    if ((entries.input >= 0 && entries.output >= 0) || looksLeft == 0) return then(entries);
+    QTimer::singleShot(10, &window, [&window, &args, then, looksLeft] { whenListed(window, args, then, looksLeft - 1); });
+}
+
+// Runs once the window is shown and the event loop turns.
+void play(frmMain& window, const std::vector<std::string>& args) {
+    if (args[0] == "openclose") {
+        QTimer::singleShot(userPause, &window, [&window, &args] { openAndClose(window, args); });
+        return;
+    }
+    whenListed(window, args, [&window, &args](Entries entries) { playOn(window, args, entries); });
 }
 
 bool valid(const std::vector<std::string>& args) {

@@ -7,9 +7,7 @@
 #include <QSignalSpy>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <future>
 
 namespace marovane {
 namespace {
@@ -21,35 +19,18 @@ class ServerLossJackTest : public testing::WindowOnJack {};
 // Lets a server that stands still run again after ten seconds, unless the
 // test did first: a window that waits for the server then fails the test
 // rather than hang it.
-class Rescue {
-public:
-    Rescue()
-        : thread_([this] {
-              std::unique_lock lock(mutex_);
-              if (!ended_.wait_for(lock, 10s, [this] { return over_; })) {
-                  testing::JackServer::resume();
-                  rescued_ = true;
-              }
-          }) {}
-    ~Rescue() { end(); }
+struct Rescue {
+    std::promise<void> told;
+    std::future<bool> rescued = std::async(std::launch::async, [ended = told.get_future()] {
+        const bool late = ended.wait_for(10s) == std::future_status::timeout;
+        testing::JackServer::resume();
+        return late;
+    });
     // Lets the server run again; whether the rescue had to, before.
     bool end() {
-        {
-            std::lock_guard lock(mutex_);
-            over_ = true;
-        }
-        ended_.notify_all();
-        if (thread_.joinable()) thread_.join();
-        testing::JackServer::resume();
-        return rescued_;
+        told.set_value();
+        return rescued.get();
     }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable ended_;
-    bool over_ = false;
-    bool rescued_ = false;
-    std::thread thread_;
 };
 
 // The JACK server stands still (SIGSTOP) while an arpeggio plays: once no
@@ -107,7 +88,8 @@ TEST_F(ServerLossJackTest, AServerStandingStillNeverHoldsUpTheWindow) {
         testing::JackServer::suspend();
         Rescue rescue;
         if (setupFirst) {
-            testing::onNextModal([](QWidget* form) { QTest::mouseClick(qobject_cast<MIDISetupForm*>(form)->CmdOk, Qt::LeftButton); });
+            testing::onNextModal(
+                [](QWidget* form) { QTest::mouseClick(qobject_cast<MIDISetupForm*>(form)->CmdOk, Qt::LeftButton); });
             window_->mnuMidiSetup->trigger();
             EXPECT_TRUE(QTest::qWaitFor([&] { return !shown_.empty(); }, 5000));
             EXPECT_EQ(shown_, (std::vector<Shown>{{"output", ErrorSendFailed, jackStalled().text}}));

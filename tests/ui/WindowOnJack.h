@@ -60,10 +60,11 @@ protected:
     // What `play` plays reaches the synthesiser steadily, the window's
     // events going meanwhile; the probes are then forgotten.
     void expectCarriesToTheSynth(const std::function<void(const Bytes&)>& play) {
-        ASSERT_TRUE(carriesSteadily(play, [&] { return heardMessages(); },
-                                    [](const std::function<bool()>& holds, std::chrono::milliseconds within) {
-                                        return QTest::qWaitFor(holds, static_cast<int>(within.count()));
-                                    }));
+        ASSERT_TRUE(carriesSteadily(
+            play, [&] { return heardMessages(); },
+            [](const std::function<bool()>& holds, std::chrono::milliseconds within) {
+                return QTest::qWaitFor(holds, static_cast<int>(within.count()));
+            }));
         synth_->forget();
     }
 

@@ -40,8 +40,8 @@ JackBackend::~JackBackend() {
     if (!client_ && opening_.valid() && opening_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
         client_ = opening_.get().client;
     }
-    const auto deadline = std::chrono::steady_clock::now() +
-                          (client_ && client_->answering() ? closeWithin : std::chrono::seconds(0));
+    const auto deadline =
+        std::chrono::steady_clock::now() + (client_ && client_->answering() ? closeWithin : std::chrono::seconds(0));
     auto ended = calls_->ended();
     client_.reset();
     opening_ = {};

@@ -79,6 +79,7 @@ void JackClient::finish() {
 // hold back what was due meanwhile.) A gone server is not waited for, a
 // late one no longer than its patience.
 void JackClient::drain() {
+    if (gone_) return;
     flushing_ = true;
     const auto deadline = Clock::now() + patience();
     const auto writing = [this] {
@@ -160,7 +161,8 @@ int JackClient::process(jack_nframes_t frames, void* self) {
     // Before the messages are taken: whoever sees them taken sees this too.
     if (client.outgoing_->front()) client.writingCycle_.store(cycle, std::memory_order_relaxed);
     const bool atOnce = client.flushing_.load(std::memory_order_relaxed);
-    if (writeOutgoing(client.client_, frames, jack_port_get_buffer(client.output_, frames), *client.outgoing_, atOnce)) {
+    if (writeOutgoing(client.client_, frames, jack_port_get_buffer(client.output_, frames), *client.outgoing_,
+                      atOnce)) {
         // Pairs with the fence in unlink(): either this cycle sees a release
         // that waits, or unlink() sees the messages taken.
         std::atomic_thread_fence(std::memory_order_seq_cst);
@@ -346,7 +348,8 @@ std::optional<PortError> JackClient::failure(const std::string* device, PortDire
         return error;
     }
     if (!device) return std::nullopt;
-    const LinkKey key = direction == PortDirection::Input ? LinkKey{*device, inputName_} : LinkKey{outputName_, *device};
+    const LinkKey key =
+        direction == PortDirection::Input ? LinkKey{*device, inputName_} : LinkKey{outputName_, *device};
     {
         std::lock_guard lock(linksMutex_);
         const auto found = links_.find(key);
