@@ -19,10 +19,6 @@ bool contains(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-}  // namespace
-
-namespace {
-
 // How long the UI thread waits for the server to take the client.
 constexpr std::chrono::milliseconds answerWithin{100};
 // How long the end waits for the client to close, at most.

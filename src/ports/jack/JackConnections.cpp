@@ -2,6 +2,7 @@
 #include "JackConnections.h"
 
 #include "midi/MidiStatus.h"
+#include "midi/ShortMessage.h"
 
 #include <chrono>
 #include <cstdint>
@@ -87,7 +88,8 @@ public:
             movedAt_ = now;
         }
         const bool stalled = client_->waiting() > 0 && now - movedAt_ > stall;
-        if (stalled && !endsNotes(bytes[0], bytes.size() > 1 ? bytes[1] : 0, bytes.size() > 2 ? bytes[2] : -1)) {
+        const ShortMessage message = fromWire(bytes.data(), bytes.size());
+        if (stalled && !endsNotes(message.status, message.data1, message.data2)) {
             return refused(jackStalled(),
                            "The MIDI message was not sent: the JACK server still runs no process cycle.");
         }
