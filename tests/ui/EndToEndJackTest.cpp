@@ -28,6 +28,13 @@ TEST_F(EndToEndJackTest, ReceivedNoteReRootsTheArpeggioAndExitEndsItsNote) {
 // then their endings. On PipeWire at a quantum of 1024 frames (21.3 ms), as
 // desktops run it, longer than a step's allowance.
 TEST_F(EndToEndJackTest, LeavingTheProgramLeavesNoNoteSounding) {
+#if defined(__SANITIZE_THREAD__)
+    // Its subject is timing, which the sanitizer distorts: of its forty new
+    // clients, one was seen not to carry the thru steadily within seconds,
+    // on jackd with the other core busy. What crosses threads at the end is
+    // checked by the test of a server that stands still.
+    GTEST_SKIP() << "the thread sanitizer slows the new clients' cycles this test times exits against";
+#endif
     const jack_nframes_t quantum = jack_get_buffer_size(synth_->client());
     if (testing::JackServer::pipeWire()) {
         ASSERT_EQ(jack_set_buffer_size(synth_->client(), 1024), 0);
