@@ -50,6 +50,19 @@ double cpuSeconds(pid_t pid) {
     return fields.size() > 12 ? ticksToSeconds(fields[11], fields[12]) : 0;
 }
 
+double machineBusySeconds() {
+    // The first line: "cpu" then user, nice, system, idle, iowait, irq, softirq, steal...
+    std::istringstream line(slurp("/proc/stat"));
+    std::string name;
+    line >> name;
+    double busy = 0;
+    long long ticks = 0;
+    for (int field = 0; line >> ticks; ++field) {
+        if (field != 3 && field != 4 && field < 8) busy += static_cast<double>(ticks);
+    }
+    return busy / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 Resident resident(pid_t pid) {
     const std::string status = "/proc/" + std::to_string(pid) + "/status";
     return {statusValue(status, "VmRSS"), statusValue(status, "RssAnon"), statusValue(status, "RssFile"),

@@ -11,6 +11,10 @@ namespace marovane::bench {
 
 // CPU time (user + system) it has used so far, ended threads included.
 double cpuSeconds(pid_t pid);
+// CPU time the whole machine spent busy so far, all processors together:
+// everything but idle and waiting for I/O, the kernel's interrupts included.
+double machineBusySeconds();
+
 // Resident memory (VmRSS) and its parts, in KiB.
 struct Resident {
     long total = 0;

@@ -1,33 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Report.h"
 
+#include "ReportFile.h"
 #include "Text.h"
 
 #include <jack/jack.h>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
-#include <stdexcept>
 #include <thread>
 
 namespace marovane::bench {
 
 namespace {
 
-// Each server's block has markers of its own.
-struct Markers {
-    std::string begin;
-    std::string end;
-};
-
-Markers markersOf(bool pipeWire) {
-    const std::string name = pipeWire ? "bench-pipewire" : "bench";
-    return {"<!-- " + name + ":begin", "<!-- " + name + ":end -->"};
-}
+// Each server's block has a name of its own.
+std::string blockName(bool pipeWire) { return pipeWire ? "bench-pipewire" : "bench"; }
 
 std::string cpuModel() {
     std::ifstream cpuinfo("/proc/cpuinfo");
@@ -65,19 +55,19 @@ void thruRows(Table& table, const RunFigures& run) {
               text("%d of %d (%d unexpected); %d xruns", lost, thru.played, thru.unexpected, thru.xruns), "0",
               met(lost == 0 && thru.played > 0 && thru.unexpected == 0));
     const ThruFigures& direct = run.direct;
-    table.row("The same messages from BenchKeys straight to BenchSynth, no program between: lost (the server's "
-              "own losses)",
-              text("%d of %d (%d unexpected)", direct.played - direct.heard, direct.played, direct.unexpected));
+    table.row(
+        "The same messages from BenchKeys straight to BenchSynth, no program between: lost (the server's "
+        "own losses)",
+        text("%d of %d (%d unexpected)", direct.played - direct.heard, direct.played, direct.unexpected));
     int number = 0;
     for (const FloodFigures& flood : run.floods) {
         const std::string order = flood.outOfOrder == 0 ? "in order" : text("%d out of order", flood.outOfOrder);
-        table.row(text("Flood %d of %zu through one output, %d per cycle", ++number, run.floods.size(), flood.perCycle),
-                  text("%d of %d arrived, %s (%d unexpected); took %.0f frames, %.1f ms; %d xruns", flood.heard,
-                       flood.played, order.c_str(), flood.unexpected, flood.frames,
-                       flood.frames * 1000 / run.sampleRate, flood.xruns),
-                  "all arrive",
-                  met(flood.played > 0 && flood.heard == flood.played && flood.unexpected == 0 &&
-                      flood.outOfOrder == 0));
+        table.row(
+            text("Flood %d of %zu through one output, %d per cycle", ++number, run.floods.size(), flood.perCycle),
+            text("%d of %d arrived, %s (%d unexpected); took %.0f frames, %.1f ms; %d xruns", flood.heard, flood.played,
+                 order.c_str(), flood.unexpected, flood.frames, flood.frames * 1000 / run.sampleRate, flood.xruns),
+            "all arrive",
+            met(flood.played > 0 && flood.heard == flood.played && flood.unexpected == 0 && flood.outOfOrder == 0));
     }
 }
 
@@ -120,9 +110,10 @@ std::string spreadMs(const std::vector<double>& values) {
 
 void openCloseRows(Table& table, const RunFigures& run) {
     const OpenCloseFigures& figures = run.openClose;
-    table.row("First use on the window's thread, a second after start: listing the devices (takes the JACK client "
-              "opened meanwhile), then opening and starting both ports",
-              text("%.1f ms + %.1f ms", figures.firstListingMs, figures.firstOpeningMs));
+    table.row(
+        "First use on the window's thread, a second after start: listing the devices (takes the JACK client "
+        "opened meanwhile), then opening and starting both ports",
+        text("%.1f ms + %.1f ms", figures.firstListingMs, figures.firstOpeningMs));
     table.row("Later, closing both ports as \"stop\" does, p50 / p99 / max", spreadMs(figures.closeMs));
     table.row("Later, opening and starting both again as Ok and \"go\" do, p50 / p99 / max", spreadMs(figures.openMs));
 }
@@ -140,8 +131,8 @@ void costRows(Table& table, const RunFigures& run) {
     const double share = cpuShare(idle);
     // The target is set for jackd at 64 frames.
     table.row(text("Idle CPU, user + system, over %.1f s", idle.seconds),
-              text("%.2f %% of one core (%.0f ms)", share, idle.cpuSeconds * 1000),
-              run.pipeWire ? "" : "below 0.5 %", run.pipeWire ? "" : met(share < 0.5));
+              text("%.2f %% of one core (%.0f ms)", share, idle.cpuSeconds * 1000), run.pipeWire ? "" : "below 0.5 %",
+              run.pipeWire ? "" : met(share < 0.5));
     table.row("Idle wake-ups (context switches)", text("%.0f per second", wakeUpsPerSecond(idle)));
     const IdleFigures& bare = run.bareIdle;
     table.row(text("The floor: a bare libjack client with the same two ports, idle over %.1f s", bare.seconds),
@@ -183,7 +174,8 @@ std::string threadTable(const IdleFigures& idle) {
 
 std::string reportBlock(const RunFigures& run) {
     std::ostringstream out;
-    out << markersOf(run.pipeWire).begin << ": written by marovane_bench, replaced on every run -->\n## Latest run"
+    out << blockBegin(blockName(run.pipeWire))
+        << ": written by marovane_bench, replaced on every run -->\n## Latest run"
         << (run.pipeWire ? " on PipeWire" : "") << "\n\n";
     out << "Produced by `bash scripts/bench.sh` on " << run.date << ".\n\n";
     out << "- Machine: " << cpuModel() << ", " << std::thread::hardware_concurrency()
@@ -194,9 +186,10 @@ std::string reportBlock(const RunFigures& run) {
         << MAROVANE_COMPILER << ".\n";
     const double periodMs = run.periodFrames * 1000.0 / run.sampleRate;
     if (run.pipeWire) {
-        out << text("- PipeWire: `pipewire -c harness/pipewire-headless.conf`, its dummy driver at %d Hz, clients "
-                    "through `pw-jack`; one quantum = %d frames = %.3f ms; ",
-                    run.sampleRate, run.periodFrames, periodMs)
+        out << text(
+                   "- PipeWire: `pipewire -c harness/pipewire-headless.conf`, its dummy driver at %d Hz, clients "
+                   "through `pw-jack`; one quantum = %d frames = %.3f ms; ",
+                   run.sampleRate, run.periodFrames, periodMs)
             << run.xruns << " xruns reported to the meter in all (PipeWire's libjack may never report one).";
     } else {
         out << text("- JACK: `jackd -r -S -d dummy -r %d -p %d`, one period = %d frames = %.3f ms; ", run.sampleRate,
@@ -212,28 +205,12 @@ std::string reportBlock(const RunFigures& run) {
     openCloseRows(table, run);
     costRows(table, run);
     out << table.out.str() << "\nThe program's threads while idle:\n\n"
-        << threadTable(run.idle) << markersOf(run.pipeWire).end << "\n";
+        << threadTable(run.idle) << blockEnd(blockName(run.pipeWire)) << "\n";
     return out.str();
 }
 
 void writeReport(const std::string& path, bool pipeWire, const std::string& block) {
-    std::string document;
-    if (std::ifstream in(path); in) document.assign(std::istreambuf_iterator<char>(in), {});
-    const Markers markers = markersOf(pipeWire);
-    const auto begin = document.find(markers.begin);
-    const auto end = document.find(markers.end);
-    if (begin != std::string::npos && end != std::string::npos && begin < end) {
-        document.replace(begin, end + markers.end.size() + 1 - begin, block);
-    } else {
-        if (document.empty()) document = "# Performance\n";
-        document += "\n" + block;
-    }
-    if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty()) {
-        std::filesystem::create_directories(folder);
-    }
-    std::ofstream out(path);
-    out << document;
-    if (!out) throw std::runtime_error("cannot write " + path);
+    writeBlock(path, blockName(pipeWire), block);
 }
 
 }  // namespace marovane::bench

@@ -17,7 +17,7 @@ struct AlsaSession {
     explicit AlsaSession(std::unique_ptr<SequencerClient> opened)
         : client(std::move(opened)),
           reader(client->handle(), client->inPort()),
-          sender(client->handle(), client->queue()) {}
+          sender(client->handle(), client->queue(), client->tick()) {}
 
     std::unique_ptr<SequencerClient> client;
     SequencerReader reader;  // after the client: stops before it closes

@@ -3,6 +3,7 @@
 
 #include "ports/LibraryMessages.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -48,6 +49,30 @@ int makePort(snd_seq_t* seq, const char* name, unsigned caps) {
     return port;
 }
 
+// A timer's period in nanoseconds, as the kernel gives it; 0 when unknown.
+long timerResolutionNs(const snd_timer_id_t* timer) {
+    snd_timer_id_t* id;
+    snd_timer_id_alloca(&id);
+    snd_timer_id_copy(id, timer);
+    snd_timer_query_t* query;
+    if (snd_timer_query_open(&query, "hw", SND_TIMER_OPEN_NONBLOCK) < 0) return 0;
+    snd_timer_ginfo_t* info;
+    snd_timer_ginfo_alloca(&info);
+    snd_timer_ginfo_set_tid(info, id);
+    const long resolution = snd_timer_query_info(query, info) < 0 ? 0 : snd_timer_ginfo_get_resolution(info);
+    snd_timer_query_close(query);
+    return resolution;
+}
+
+// The sequencer's queue counts whole periods of its timer, as many as make
+// the rate asked for (the sequencer's default when none was).
+long tickNs(long resolutionNs, unsigned hz) {
+    constexpr long nsPerSecond = 1'000'000'000;
+    constexpr unsigned defaultHz = 1000;
+    const long periods = nsPerSecond / (resolutionNs * (hz != 0 ? hz : defaultHz));
+    return resolutionNs * std::max(periods, 1L);
+}
+
 }  // namespace
 
 std::unique_ptr<SequencerClient> SequencerClient::open(PortError& error) {
@@ -82,23 +107,31 @@ void SequencerClient::setUp() {
 
     queue_ = snd_seq_alloc_named_queue(seq_, clientName);
     check(queue_, "make a queue");
-    // The high-resolution timer, where the kernel has it, rather than the
-    // system tick; without it the default timer serves. The queue runs only
-    // while it has something to play (see TimedSender).
-    snd_seq_queue_timer_t* timer;
-    snd_seq_queue_timer_alloca(&timer);
-    snd_timer_id_t* id;
-    snd_timer_id_alloca(&id);
-    if (snd_seq_get_queue_timer(seq_, queue_, timer) == 0) {
-        snd_timer_id_set_class(id, SND_TIMER_CLASS_GLOBAL);
-        snd_timer_id_set_device(id, SND_TIMER_GLOBAL_HRTIMER);
-        snd_seq_queue_timer_set_id(timer, id);
-        snd_seq_set_queue_timer(seq_, queue_, timer);
-    }
+    setUpTimer();
 
     // The system's announcements of clients and ports that come and go
     // arrive at the input port, beside the messages.
     check(snd_seq_connect_from(seq_, in_, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE), "announce changes");
+}
+
+// The high-resolution timer, where the kernel has it, rather than the
+// system's tick, at the finest rate the sequencer grants; without it the
+// default timer serves. The queue runs only while it has something to play
+// (see TimedSender), so the rate costs nothing while the program waits.
+void SequencerClient::setUpTimer() {
+    snd_seq_queue_timer_t* timer;
+    snd_seq_queue_timer_alloca(&timer);
+    if (snd_seq_get_queue_timer(seq_, queue_, timer) < 0) return;
+    snd_timer_id_t* id;
+    snd_timer_id_alloca(&id);
+    snd_timer_id_set_class(id, SND_TIMER_CLASS_GLOBAL);
+    snd_timer_id_set_device(id, SND_TIMER_GLOBAL_HRTIMER);
+    snd_seq_queue_timer_set_id(timer, id);
+    snd_seq_queue_timer_set_resolution(timer, timerHz);
+    snd_seq_set_queue_timer(seq_, queue_, timer);
+    if (snd_seq_get_queue_timer(seq_, queue_, timer) < 0) return;
+    const long resolution = timerResolutionNs(snd_seq_queue_timer_get_id(timer));
+    if (resolution > 0) tick_ = std::chrono::nanoseconds(tickNs(resolution, snd_seq_queue_timer_get_resolution(timer)));
 }
 
 SequencerClient::~SequencerClient() { snd_seq_close(seq_); }

@@ -5,6 +5,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,13 @@ public:
     snd_seq_addr_t inPort() const { return {static_cast<unsigned char>(id_), static_cast<unsigned char>(in_)}; }
     snd_seq_addr_t outPort() const { return {static_cast<unsigned char>(id_), static_cast<unsigned char>(out_)}; }
     int queue() const { return queue_; }
+    // How far the queue's time moves at each beat of its timer: a scheduled
+    // event leaves at the first beat at or after its time.
+    std::chrono::nanoseconds tick() const { return tick_; }
+
+    // The rate asked of the queue's timer: the finest the sequencer grants
+    // (160 microseconds a beat on the high-resolution timer).
+    static constexpr unsigned timerHz = 6250;
 
     struct Port {
         std::string name;  // "client name:port name"
@@ -55,12 +63,14 @@ private:
     explicit SequencerClient(snd_seq_t* seq) : seq_(seq) {}
     // Throws a PortError.
     void setUp();
+    void setUpTimer();
 
     snd_seq_t* seq_;
     int id_ = -1;
     int in_ = -1;
     int out_ = -1;
     int queue_ = -1;
+    std::chrono::nanoseconds tick_{std::chrono::milliseconds(1)};
 };
 
 // A subscription the program made, from `sender` to `dest`, removed when it

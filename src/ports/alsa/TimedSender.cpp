@@ -8,14 +8,17 @@ namespace marovane {
 namespace {
 
 constexpr std::int64_t nsPerSecond = 1'000'000'000;
-constexpr auto readWithin = std::chrono::microseconds(200);
-constexpr int readAttempts = 3;
-// How long the queue runs on after the last event scheduled: longer than
-// the longest step, so that it runs on while a clock ticks.
+constexpr int firstReadings = 3;
+// How long the queue runs on after the last event scheduled, at most: longer
+// than the longest step, so that it runs on while a clock ticks.
 constexpr std::int64_t idleNs = 2 * nsPerSecond;
 
 std::int64_t nanoseconds(const snd_seq_real_time_t& time) {
     return static_cast<std::int64_t>(time.tv_sec) * nsPerSecond + time.tv_nsec;
+}
+
+std::chrono::nanoseconds sinceEpoch(std::chrono::steady_clock::time_point time) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch());
 }
 
 snd_seq_real_time_t realTime(std::int64_t ns) {
@@ -24,29 +27,24 @@ snd_seq_real_time_t realTime(std::int64_t ns) {
 
 }  // namespace
 
-TimedSender::TimedSender(snd_seq_t* seq, int queue) : seq_(seq), queue_(queue) {
+TimedSender::TimedSender(snd_seq_t* seq, int queue, std::chrono::nanoseconds tick)
+    : seq_(seq), queue_(queue), early_(tick / 2) {
     snd_seq_queue_status_malloc(&status_);
 }
 
 TimedSender::~TimedSender() { snd_seq_queue_status_free(status_); }
 
 int TimedSender::send(snd_seq_event_t& event, SendTime due) {
-    Clock::time_point steadyNow;
-    int result = readQueue(steadyNow);
+    int result = readQueue();
     if (result < 0) return result;
     const bool waiting = waitingEvents() > 0;
-    const auto aimed = [&] { return queueTime(queueNow(), steadyNow, due, waiting ? lastNs_ : 0); };
-    std::int64_t at = aimed();
-    if (!waiting && at <= queueNow()) {
+    if (!waiting && (!due || *due + latency - early_ <= Clock::now())) {
         snd_seq_ev_set_direct(&event);
         return snd_seq_event_output_direct(seq_, &event);
     }
-    // A stopped queue's time stands still, so the time is aimed again once
-    // it runs.
-    if (!running()) {
-        if ((result = resume(steadyNow)) < 0) return result;
-        at = aimed();
-    }
+    if (!running() && (result = resume()) < 0) return result;
+    const auto steadyToQueue = steadyToQueue_.value_or(std::chrono::nanoseconds(queueNow()) - sinceEpoch(Clock::now()));
+    const std::int64_t at = queueTime(queueNow(), steadyToQueue, due, waiting ? lastNs_ : 0, early_);
     const snd_seq_real_time_t stamp = realTime(at);
     snd_seq_ev_schedule_real(&event, queue_, 0, &stamp);
     result = snd_seq_event_output_direct(seq_, &event);
@@ -54,17 +52,18 @@ int TimedSender::send(snd_seq_event_t& event, SendTime due) {
     lastNs_ = at;
     keepLastScheduled(waitingEvents());
     scheduled_.push_back(event);
-    moveStop(at + idleNs);
+    // Moved only once the last event comes within half the idle time of it.
+    if (!stopPending_ || at + idleNs / 2 > stopNs_) moveStop(at + idleNs);
     return result;
 }
 
 // Never before the queue's now: a step whose time passed while the queue was
 // being set going would fall before the queue's start, a time the queue
 // cannot stamp (negative), and never leave.
-std::int64_t TimedSender::queueTime(std::int64_t queueNow, Clock::time_point steadyNow, SendTime due,
-                                    std::int64_t notBefore) {
+std::int64_t TimedSender::queueTime(std::int64_t queueNow, std::chrono::nanoseconds steadyToQueue, SendTime due,
+                                    std::int64_t notBefore, std::chrono::nanoseconds early) {
     std::int64_t at = queueNow;
-    if (due) at += std::chrono::duration_cast<std::chrono::nanoseconds>(*due + latency - steadyNow).count();
+    if (due) at = (sinceEpoch(*due + latency - early) + steadyToQueue).count();
     return std::max({at, queueNow, notBefore});
 }
 
@@ -72,8 +71,7 @@ std::int64_t TimedSender::queueTime(std::int64_t queueNow, Clock::time_point ste
 // between goes twice rather than never. What the sequencer cannot take is
 // dropped.
 void TimedSender::flush() {
-    Clock::time_point steadyNow;
-    if (scheduled_.empty() || readQueue(steadyNow) < 0) return;
+    if (scheduled_.empty() || readQueue() < 0) return;
     keepLastScheduled(waitingEvents());
     if (scheduled_.empty()) return;
     snd_seq_remove_events_t* remove;
@@ -95,18 +93,20 @@ void TimedSender::keepLastScheduled(std::size_t count) {
     while (scheduled_.size() > count) scheduled_.pop_front();
 }
 
-// The queue's time and the steady clock's at one moment map the one onto the
-// other; taken at every send, so that they cannot drift apart. The queue is
-// read between two readings of the steady clock, and read again when the
-// thread was held up in between.
-int TimedSender::readQueue(Clock::time_point& steadyNow) {
-    for (int attempt = 1;; ++attempt) {
-        const auto before = Clock::now();
-        const int queried = snd_seq_get_queue_status(seq_, queue_, status_);
-        const auto after = Clock::now();
-        steadyNow = before + (after - before) / 2;
-        if (queried < 0 || after - before < readWithin || attempt == readAttempts) return queried;
+// While the queue runs, its time and the steady clock's keep the same distance
+// (both are the kernel's monotonic clock). A reading gives a bound on it: the
+// queue's time, read before the steady clock is, less the steady clock. The
+// largest bound since the queue was set going is kept, so that a reading the
+// machine held up never moves a message: only the quickest readings count.
+int TimedSender::readQueue() {
+    const int queried = snd_seq_get_queue_status(seq_, queue_, status_);
+    const auto bound = std::chrono::nanoseconds(queueNow()) - sinceEpoch(Clock::now());
+    if (queried < 0 || !running()) {
+        steadyToQueue_.reset();
+    } else {
+        steadyToQueue_ = std::max(steadyToQueue_.value_or(bound), bound);
     }
+    return queried;
 }
 
 std::int64_t TimedSender::queueNow() const { return nanoseconds(*snd_seq_queue_status_get_real_time(status_)); }
@@ -120,12 +120,13 @@ std::size_t TimedSender::waitingEvents() const {
 }
 
 // Continued, not started: a start would drop what the queue holds, which a
-// message scheduled just as the queue stopped itself would be.
-int TimedSender::resume(Clock::time_point& steadyNow) {
+// message scheduled just as the queue stopped itself would be. Read a few
+// times, for a first bound close to the distance.
+int TimedSender::resume() {
     stopPending_ = false;
     int result = snd_seq_continue_queue(seq_, queue_, nullptr);
     if (result >= 0) result = snd_seq_drain_output(seq_);
-    if (result >= 0) result = readQueue(steadyNow);
+    for (int reading = 0; reading < firstReadings && result >= 0; ++reading) result = readQueue();
     return result;
 }
 
@@ -144,6 +145,7 @@ void TimedSender::moveStop(std::int64_t at) {
     const snd_seq_real_time_t stamp = realTime(at);
     snd_seq_ev_schedule_real(&stop, queue_, 0, &stamp);
     stopPending_ = snd_seq_event_output_direct(seq_, &stop) >= 0;
+    stopNs_ = at;
 }
 
 }  // namespace marovane

@@ -3,6 +3,7 @@
 #include "ports/MIDIInput.h"
 #include "ports/MIDIOutput.h"
 #include "ports/alsa/AlsaBackend.h"
+#include "ports/alsa/SequencerClient.h"
 #include "ports/alsa/TimedSender.h"
 #include "support/Collectors.h"
 #include "support/ManualUiThread.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -366,6 +368,8 @@ TEST(TimedSenderTest, AMessageIsNeverAimedBeforeTheQueuesNowNorBeforeOneWaiting)
     constexpr std::int64_t ms = 1'000'000;
     const auto steadyNow = Clock::now();
     const std::int64_t latency = TimedSender::latency / 1ms * ms;
+    constexpr auto early = 80us;                                      // half a beat of the queue's timer
+    const auto steadyToQueue = 500ms - steadyNow.time_since_epoch();  // the queue's 500 ms is the steady clock's now
     struct Case {
         std::int64_t queueNow;
         SendTime due;
@@ -373,7 +377,7 @@ TEST(TimedSenderTest, AMessageIsNeverAimedBeforeTheQueuesNowNorBeforeOneWaiting)
         std::int64_t expected;
     };
     const std::vector<Case> cases{
-        {500 * ms, steadyNow + 40ms, 0, 540 * ms + latency},
+        {500 * ms, steadyNow + 40ms, 0, 540 * ms + latency - early / 1ns},
         {500 * ms, {}, 0, 500 * ms},
         {500 * ms, steadyNow - 1s, 0, 500 * ms},
         {0, steadyNow - 1s, 0, 0},
@@ -382,7 +386,8 @@ TEST(TimedSenderTest, AMessageIsNeverAimedBeforeTheQueuesNowNorBeforeOneWaiting)
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
-        EXPECT_EQ(TimedSender::queueTime(c.queueNow, steadyNow, c.due, c.notBefore), c.expected) << "case " << i;
+        EXPECT_EQ(TimedSender::queueTime(c.queueNow, steadyToQueue, c.due, c.notBefore, early), c.expected)
+            << "case " << i;
     }
 }
 
@@ -399,12 +404,18 @@ TEST_F(AlsaBackendTest, ClosingAnOutputSendsWhatWaitsAtOnce) {
     EXPECT_FALSE(peer_.connected(ownOut, peer_.synth()));
 }
 
-// A running queue wakes the kernel every millisecond: the back end's runs
-// only from a scheduled message until two seconds after the last, and plays
-// on time when it is set going again.
+// A running queue wakes the kernel at every beat of its high-resolution
+// timer: the back end's runs only from a scheduled message until two seconds
+// after the last, and plays on time when it is set going again.
 TEST_F(AlsaBackendTest, TheQueueRunsOnlyWhileItHasSomethingToPlay) {
     auto output = backend_.openOutput(listedOutput(peer_.synth()), changes_);
     ASSERT_TRUE(output.connection) << output.error.text;
+    std::ifstream timers("/proc/asound/timers");  // lists the high-resolution one as "G3:"
+    if (std::string(std::istreambuf_iterator<char>(timers), {}).find("G3:") != std::string::npos) {
+        const SequencerPeer::QueueTimer timer = peer_.queueTimer("Marovane");
+        EXPECT_EQ(timer.device, SND_TIMER_GLOBAL_HRTIMER);
+        EXPECT_EQ(timer.hz, SequencerClient::timerHz);
+    }
     ASSERT_EQ(output.connection->send({0x90, 60, 100}, {}).code, 0);
     EXPECT_FALSE(peer_.queueRuns("Marovane"));
 

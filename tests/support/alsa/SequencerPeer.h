@@ -33,8 +33,9 @@ public:
         Clock::time_point at;  // the queue's stamp, on the steady clock
     };
 
-    // Throws std::runtime_error when the sequencer refuses.
-    explicit SequencerPeer(const std::string& client);
+    // Throws std::runtime_error when the sequencer refuses. With `stampHz`,
+    // its queue beats that often, which makes its stamps steadier.
+    explicit SequencerPeer(const std::string& client, unsigned stampHz = 0);
     ~SequencerPeer();
     SequencerPeer(const SequencerPeer&) = delete;
     SequencerPeer& operator=(const SequencerPeer&) = delete;
@@ -73,6 +74,12 @@ public:
 
     // Whether the queue of that name (any client's) runs.
     bool queueRuns(const std::string& name);
+    // Its timer: the global timer's device number and the rate asked of it.
+    struct QueueTimer {
+        int device;
+        unsigned hz;
+    };
+    QueueTimer queueTimer(const std::string& name);
 
 private:
     // The event that plays the message from "keys".
