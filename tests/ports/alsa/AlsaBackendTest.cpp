@@ -405,8 +405,8 @@ TEST_F(AlsaBackendTest, ClosingAnOutputSendsWhatWaitsAtOnce) {
 }
 
 // A running queue wakes the kernel at every beat of its high-resolution
-// timer: the back end's runs only from a scheduled message until two seconds
-// after the last, and plays on time when it is set going again.
+// timer: the back end's runs only from a scheduled message until at most two
+// seconds after the last, and plays on time when it is set going again.
 TEST_F(AlsaBackendTest, TheQueueRunsOnlyWhileItHasSomethingToPlay) {
     auto output = backend_.openOutput(listedOutput(peer_.synth()), changes_);
     ASSERT_TRUE(output.connection) << output.error.text;
