@@ -119,7 +119,7 @@ bool MIDIPort<PortInterface, ConnectionKind>::dropIfFailed() {
     const auto failure = connection_->failure();
     if (!failure) return false;
     // Let go of before the report, whose handler may run other handlers.
-    release();
+    if (!connection_->goesOn()) release();
     if (failure->code != 0) raiseError(*failure);
     return true;
 }

@@ -71,7 +71,8 @@ protected:
     // from their destructors too, while what the connection feeds is there.
     void close();
     // Whether the connection has failed; if so it is let go of without a
-    // word more on it, and then the cause is reported.
+    // word more on it (unless it goes on on another MIDI system), and then
+    // the cause is reported.
     bool dropIfFailed();
 
     MidiBackend& backend_;

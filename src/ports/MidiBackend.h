@@ -42,6 +42,10 @@ public:
     // cause (the system stopping) takes several connections, only the first
     // to ask gets its code; the others get code 0, so that it is told once.
     virtual std::optional<PortError> failure() { return std::nullopt; }
+    // After failure() gave a cause: whether the connection still works on
+    // what that cause left it (one over several MIDI systems goes on on those
+    // still there), so that the port reports the cause and stays open.
+    virtual bool goesOn() const { return false; }
 };
 
 class InputConnection : public Connection {};
@@ -79,6 +83,10 @@ class MidiBackend {
 public:
     virtual ~MidiBackend() = default;
 
+    // Whether the MIDI system can be used now, opening it when it is not
+    // yet; a JACK server is waited for a little at most.
+    virtual bool available() = 0;
+
     // Other clients' ports that can be read from (sources).
     virtual std::vector<MidiDevice> inputDevices() = 0;
     // Other clients' ports that can be written to (destinations).
@@ -93,6 +101,8 @@ public:
     virtual Opened<OutputConnection> openOutput(const MidiDevice& device, ChangeSink& changes) = 0;
     // A port of the program's own that other clients connect to.
     virtual Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) = 0;
+    // The program's own input port alone: what other clients connect to it.
+    virtual Opened<InputConnection> openVirtualInput(ReceiveSink& sink, ChangeSink& changes) = 0;
 };
 
 }  // namespace marovane

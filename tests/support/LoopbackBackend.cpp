@@ -80,9 +80,19 @@ std::vector<MidiDevice> LoopbackBackend::devices(const std::vector<std::string>&
 }
 
 Opened<InputConnection> LoopbackBackend::openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) {
+    if (failOpen.code == 0 && !listed(inputs, device.id))
+        return {nullptr, {ErrorNoSuchDevice, "no input " + device.id}};
+    return openInputOn(device.id, sink, changes);
+}
+
+Opened<InputConnection> LoopbackBackend::openVirtualInput(ReceiveSink& sink, ChangeSink& changes) {
+    return openInputOn({}, sink, changes);
+}
+
+Opened<InputConnection> LoopbackBackend::openInputOn(const std::string& device, ReceiveSink& sink,
+                                                     ChangeSink& changes) {
     if (failOpen.code != 0) return {nullptr, failOpen};
-    if (!listed(inputs, device.id)) return {nullptr, {ErrorNoSuchDevice, "no input " + device.id}};
-    auto input = std::make_unique<Input>(*this, device.id, sink, changes);
+    auto input = std::make_unique<Input>(*this, device, sink, changes);
     std::lock_guard lock(mutex_);
     input_ = input.get();
     return {std::move(input), {}};

@@ -30,6 +30,7 @@ public:
     // When set, sends fail with this error (a server that went away).
     PortError failSend;
 
+    bool available() override { return true; }
     std::vector<MidiDevice> inputDevices() override { return devices(inputs); }
     std::vector<MidiDevice> outputDevices() override { return devices(outputs); }
     std::string virtualOutputName() override { return "Loopback virtual output"; }
@@ -37,6 +38,8 @@ public:
     Opened<InputConnection> openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) override;
     Opened<OutputConnection> openOutput(const MidiDevice& device, ChangeSink& changes) override;
     Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
+    // The open input's device is then empty.
+    Opened<InputConnection> openVirtualInput(ReceiveSink& sink, ChangeSink& changes) override;
 
     // Delivers a message to the open input, as the back end's thread would.
     // Returns false when no input is open.
@@ -65,6 +68,7 @@ private:
     struct Cause;
 
     static std::vector<MidiDevice> devices(const std::vector<std::string>& names);
+    Opened<InputConnection> openInputOn(const std::string& device, ReceiveSink& sink, ChangeSink& changes);
 
     mutable std::mutex mutex_;
     Input* input_ = nullptr;

@@ -51,7 +51,7 @@ std::string AlsaBackend::virtualOutputName() { return SequencerClient::outPortNa
 
 Opened<InputConnection> AlsaBackend::openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) {
     if (!available()) return {nullptr, openError_};
-    return openNew<InputConnection, AlsaInput>(session_, device, sink, changes);
+    return openNew<InputConnection, AlsaInput>(session_, std::optional(device), sink, changes);
 }
 
 Opened<OutputConnection> AlsaBackend::openOutput(const MidiDevice& device, ChangeSink& changes) {
@@ -62,6 +62,11 @@ Opened<OutputConnection> AlsaBackend::openOutput(const MidiDevice& device, Chang
 Opened<OutputConnection> AlsaBackend::openVirtualOutput(ChangeSink& changes) {
     if (!available()) return {nullptr, openError_};
     return openNew<OutputConnection, AlsaOutput>(session_, std::optional<MidiDevice>(), changes);
+}
+
+Opened<InputConnection> AlsaBackend::openVirtualInput(ReceiveSink& sink, ChangeSink& changes) {
+    if (!available()) return {nullptr, openError_};
+    return openNew<InputConnection, AlsaInput>(session_, std::optional<MidiDevice>(), sink, changes);
 }
 
 }  // namespace marovane

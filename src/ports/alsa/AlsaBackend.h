@@ -27,7 +27,7 @@ public:
     ~AlsaBackend() override;
 
     // Whether the sequencer is open, opening it when it is not yet.
-    bool available();
+    bool available() override;
 
     std::vector<MidiDevice> inputDevices() override;
     std::vector<MidiDevice> outputDevices() override;
@@ -36,6 +36,7 @@ public:
     Opened<InputConnection> openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) override;
     Opened<OutputConnection> openOutput(const MidiDevice& device, ChangeSink& changes) override;
     Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
+    Opened<InputConnection> openVirtualInput(ReceiveSink& sink, ChangeSink& changes) override;
 
 private:
     std::vector<MidiDevice> listed(unsigned caps);

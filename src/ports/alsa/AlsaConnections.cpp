@@ -44,9 +44,13 @@ std::optional<PortError> DeviceLink::failure() {
     return std::nullopt;
 }
 
-AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const MidiDevice& device, ReceiveSink& sink,
-                     ChangeSink& changes)
-    : session_(std::move(session)), sink_(sink), link_(*session_, device, PortDirection::Input, changes) {
+AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const std::optional<MidiDevice>& device,
+                     ReceiveSink& sink, ChangeSink& changes)
+    : session_(std::move(session)), sink_(sink) {
+    if (device)
+        link_.emplace(*session_, *device, PortDirection::Input, changes);
+    else
+        ownPort_.emplace(session_->reader, std::nullopt, changes);
     session_->reader.addInput(sink_);
 }
 

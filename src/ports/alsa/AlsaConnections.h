@@ -35,19 +35,21 @@ private:
 
 // An input: everything that arrives at the client's "Marovane In" while it
 // is open is its message, including what other programs connected to that
-// port send.
+// port send. Without a device, the port alone.
 class AlsaInput final : public InputConnection {
 public:
     // Throws a PortError when the device cannot be linked.
-    AlsaInput(std::shared_ptr<AlsaSession> session, const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes);
+    AlsaInput(std::shared_ptr<AlsaSession> session, const std::optional<MidiDevice>& device, ReceiveSink& sink,
+              ChangeSink& changes);
     ~AlsaInput() override;
 
-    std::optional<PortError> failure() override { return link_.failure(); }
+    std::optional<PortError> failure() override { return link_ ? link_->failure() : session_->reader.loss(); }
 
 private:
     std::shared_ptr<AlsaSession> session_;
     ReceiveSink& sink_;
-    DeviceLink link_;
+    std::optional<DeviceLink> link_;
+    std::optional<Watch> ownPort_;  // without a device, for the sequencer's loss
 };
 
 // An output on the client's "Marovane Out": without a device, the port alone,

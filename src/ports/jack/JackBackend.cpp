@@ -85,6 +85,11 @@ std::shared_ptr<JackClient> JackBackend::client(PortError& why) {
     return client_;
 }
 
+bool JackBackend::available() {
+    PortError why;
+    return client(why) != nullptr;
+}
+
 // Never throws: a listing that fails lists nothing.
 std::vector<MidiDevice> JackBackend::listed(unsigned long flags) {
     try {
@@ -129,6 +134,13 @@ Opened<OutputConnection> JackBackend::openVirtualOutput(ChangeSink& changes) {
     const auto jack = client(why);
     if (!jack) return {nullptr, why};
     return openJackOutput(jack, std::nullopt, changes);
+}
+
+Opened<InputConnection> JackBackend::openVirtualInput(ReceiveSink& sink, ChangeSink& changes) {
+    PortError why;
+    const auto jack = client(why);
+    if (!jack) return {nullptr, why};
+    return openJackInput(jack, std::nullopt, sink, changes);
 }
 
 }  // namespace marovane

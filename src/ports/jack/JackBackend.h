@@ -42,6 +42,9 @@ public:
     // when the server stands still.
     ~JackBackend() override;
 
+    // Whether a server runs the client; one that does not answer within
+    // 100 ms counts as none.
+    bool available() override;
     // A device's id and name are both its full port name, which is unique.
     std::vector<MidiDevice> inputDevices() override;
     std::vector<MidiDevice> outputDevices() override;
@@ -50,6 +53,7 @@ public:
     Opened<InputConnection> openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) override;
     Opened<OutputConnection> openOutput(const MidiDevice& device, ChangeSink& changes) override;
     Opened<OutputConnection> openVirtualOutput(ChangeSink& changes) override;
+    Opened<InputConnection> openVirtualInput(ReceiveSink& sink, ChangeSink& changes) override;
 
 private:
     struct Opening {

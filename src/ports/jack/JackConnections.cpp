@@ -39,19 +39,22 @@ private:
 
 class JackInput final : public InputConnection, private Watched {
 public:
-    JackInput(std::shared_ptr<JackClient> client, std::string device, ReceiveSink& sink, ChangeSink& changes)
+    JackInput(std::shared_ptr<JackClient> client, std::optional<std::string> device, ReceiveSink& sink,
+              ChangeSink& changes)
         : Watched(std::move(client), changes), device_(std::move(device)), sink_(sink) {
         client_->addSink(sink_);
     }
     ~JackInput() override {
         client_->removeSink(sink_);
-        client_->unlinkInput(device_);
+        if (device_) client_->unlinkInput(*device_);
     }
 
-    std::optional<PortError> failure() override { return client_->failure(&device_, PortDirection::Input); }
+    std::optional<PortError> failure() override {
+        return client_->failure(device_ ? &*device_ : nullptr, PortDirection::Input);
+    }
 
 private:
-    const std::string device_;
+    const std::optional<std::string> device_;
     ReceiveSink& sink_;
 };
 
@@ -117,12 +120,14 @@ private:
 
 }  // namespace
 
-Opened<InputConnection> openJackInput(std::shared_ptr<JackClient> client, const std::string& device, ReceiveSink& sink,
-                                      ChangeSink& changes) {
+Opened<InputConnection> openJackInput(std::shared_ptr<JackClient> client, const std::optional<std::string>& device,
+                                      ReceiveSink& sink, ChangeSink& changes) {
     const std::string input = client->inputName();
     // The sink is in place before the first message can come.
     auto connection = std::make_unique<JackInput>(client, device, sink, changes);
-    if (PortError error = client->link(device, input); error.code != 0) return {nullptr, std::move(error)};
+    if (device) {
+        if (PortError error = client->link(*device, input); error.code != 0) return {nullptr, std::move(error)};
+    }
     return {std::move(connection), {}};
 }
 

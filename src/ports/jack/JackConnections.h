@@ -11,9 +11,10 @@
 namespace marovane {
 
 // Connects `device` to the program's input port. The device must be one of
-// the client's listed sources.
-Opened<InputConnection> openJackInput(std::shared_ptr<JackClient> client, const std::string& device, ReceiveSink& sink,
-                                      ChangeSink& changes);
+// the client's listed sources; without one, the port hears what others
+// connect to it.
+Opened<InputConnection> openJackInput(std::shared_ptr<JackClient> client, const std::optional<std::string>& device,
+                                      ReceiveSink& sink, ChangeSink& changes);
 // Connects the program's output port to `device`; without one, the port is
 // left for others to connect.
 Opened<OutputConnection> openJackOutput(std::shared_ptr<JackClient> client, const std::optional<std::string>& device,
