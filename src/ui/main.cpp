@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Application.h"
 #include "Program.h"
+#include "ports/AllSystemsBackend.h"
 #include "ports/alsa/AlsaBackend.h"
 #include "ports/jack/JackBackend.h"
 
 int main(int argc, char* argv[]) {
     marovane::Application app(argc, argv);
-    // The MIDI system outlives the window, whose ports close into it: the
-    // ALSA sequencer where it opens, as on a desktop, else a JACK server.
+    // The MIDI systems outlive the window, whose ports close into them: the
+    // ALSA sequencer and a JACK server, each where it runs.
     marovane::AlsaBackend alsa;
-    if (alsa.available()) return marovane::runProgram(app, alsa);
     marovane::JackBackend jack;
-    return marovane::runProgram(app, jack);
+    marovane::AllSystemsBackend midi(alsa, jack);
+    return marovane::runProgram(app, midi);
 }
