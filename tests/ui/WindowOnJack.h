@@ -7,7 +7,6 @@
 #include "support/JackServer.h"
 
 #include <algorithm>
-#include <chrono>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -60,11 +59,7 @@ protected:
     // What `play` plays reaches the synthesiser steadily, the window's
     // events going meanwhile; the probes are then forgotten.
     void expectCarriesToTheSynth(const std::function<void(const Bytes&)>& play) {
-        ASSERT_TRUE(carriesSteadily(
-            play, [&] { return heardMessages(); },
-            [](const std::function<bool()>& holds, std::chrono::milliseconds within) {
-                return QTest::qWaitFor(holds, static_cast<int>(within.count()));
-            }));
+        ASSERT_TRUE(carriesSteadily(play, [&] { return heardMessages(); }, whileEventsRun));
         synth_->forget();
     }
 

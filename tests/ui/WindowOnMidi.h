@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -80,6 +81,12 @@ protected:
         ASSERT_EQ(window_->MIDIOutput1.State(), StateStarted);
         ASSERT_EQ(window_->MIDIInput1.ProductName(), input);
         ASSERT_EQ(window_->MIDIOutput1.ProductName(), output);
+    }
+
+    // Whether `holds` comes true within `within`, the window's events going
+    // meanwhile.
+    static bool whileEventsRun(const std::function<bool()>& holds, std::chrono::milliseconds within) {
+        return QTest::qWaitFor(holds, static_cast<int>(within.count()));
     }
 
     // Arpeggio mode, a semitone up every 50 ms from note 10.
