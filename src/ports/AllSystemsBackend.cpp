@@ -20,7 +20,8 @@ constexpr std::string_view jackSuffix = " (JACK)";
 // The JACK clients that mirror sequencer ports into JACK.
 bool mirrorsSequencer(const MidiDevice& port) {
     constexpr std::array<std::string_view, 2> bridges{"a2j:", "Midi-Bridge:"};
-    return std::any_of(bridges.begin(), bridges.end(), [&](std::string_view bridge) { return port.id.starts_with(bridge); });
+    return std::any_of(bridges.begin(), bridges.end(),
+                       [&](std::string_view bridge) { return port.id.starts_with(bridge); });
 }
 
 // One connection over the parts that opened on each system. The part on the
@@ -115,8 +116,7 @@ MidiBackend& AllSystemsBackend::systemOf(const MidiDevice& device, MidiDevice& o
     return jack_;
 }
 
-Opened<InputConnection> AllSystemsBackend::openInput(const MidiDevice& device, ReceiveSink& sink,
-                                                     ChangeSink& changes) {
+Opened<InputConnection> AllSystemsBackend::openInput(const MidiDevice& device, ReceiveSink& sink, ChangeSink& changes) {
     MidiDevice own;
     MidiBackend& system = systemOf(device, own);
     auto opened = system.openInput(own, sink, changes);

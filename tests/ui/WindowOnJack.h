@@ -59,7 +59,8 @@ protected:
     // What `play` plays reaches the synthesiser steadily, the window's
     // events going meanwhile; the probes are then forgotten.
     void expectCarriesToTheSynth(const std::function<void(const Bytes&)>& play) {
-        ASSERT_TRUE(carriesSteadily(play, [&] { return heardMessages(); }, whileEventsRun));
+        ASSERT_TRUE(carriesSteadily(
+            play, [&] { return heardMessages(); }, whileEventsRun));
         synth_->forget();
     }
 

@@ -44,8 +44,8 @@ std::optional<PortError> DeviceLink::failure() {
     return std::nullopt;
 }
 
-AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const std::optional<MidiDevice>& device,
-                     ReceiveSink& sink, ChangeSink& changes)
+AlsaInput::AlsaInput(std::shared_ptr<AlsaSession> session, const std::optional<MidiDevice>& device, ReceiveSink& sink,
+                     ChangeSink& changes)
     : session_(std::move(session)), sink_(sink) {
     if (device)
         link_.emplace(*session_, *device, PortDirection::Input, changes);
