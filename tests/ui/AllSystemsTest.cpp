@@ -104,10 +104,8 @@ TEST_F(AllSystemsTest, TheProgramsOwnPortsAreOnBothSystemsUntilOneGoes) {
     EXPECT_EQ(window_->MIDIInput1.State(), StateStarted);
     EXPECT_EQ(window_->MIDIOutput1.State(), StateStarted);
 
-    // The peer, and the program's client at its next look, are closed
-    // before another server takes their place: a stopped one lists nothing.
+    // The peer, another program really, goes with its server.
     jam_.reset();
-    EXPECT_EQ(midi_.inputDevices(), backend_->inputDevices());
     ASSERT_TRUE(testing::JackServer::restart());
     const testing::JackPeer again("Again");
     EXPECT_TRUE(testing::eventually([&] {

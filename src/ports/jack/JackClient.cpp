@@ -203,6 +203,11 @@ void JackClient::relay() {
             std::lock_guard lock(linksMutex_);
             releaseDue();
         }
+        // A lost server's client is let go of at once: closed once another
+        // server runs, libjack was seen to crash.
+        if (gone_ && !std::exchange(closePosted_, true)) {
+            if (const auto self = weak_from_this().lock()) calls_.post([self] { self->finish(); });
+        }
     }
 }
 

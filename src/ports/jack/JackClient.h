@@ -150,6 +150,7 @@ private:
     std::atomic<bool> releasesPending_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> finished_{false};
+    bool closePosted_ = false;  // the relay's own
     std::atomic<bool> flushing_{false};  // the end: everything waiting goes now
     sem_t wake_;
     ServerCalls calls_;
