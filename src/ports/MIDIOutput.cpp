@@ -42,9 +42,13 @@ void MIDIOutput::put(const ShortMessage& message) {
     const PortError error = connection_->send(*bytes, due_);
     if (error.code != 0) {
         // A send that failed because the connection did is that failure,
-        // which is reported once, not once per message.
-        if (!dropIfFailed()) raiseError(error);
-        return;
+        // which is reported once, not once per message. A connection that
+        // goes on on another MIDI system has sent it there.
+        if (!dropIfFailed()) {
+            raiseError(error);
+            return;
+        }
+        if (!connection_) return;
     }
     sounding_.track(message);
 }

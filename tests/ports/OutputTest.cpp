@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ports/AllSystemsBackend.h"
 #include "ports/MIDIInput.h"
 #include "ports/MIDIOutput.h"
 #include "support/LoopbackBackend.h"
@@ -194,6 +195,26 @@ TEST_F(OutputTest, SendThatFailsWithItsConnectionReportsTheFailureOnce) {
     ui.runPending();
     EXPECT_EQ(errorCodes(), (std::vector<std::int16_t>{ErrorSystemStopped, ErrorNotDone}));
     EXPECT_EQ(port.State(), StateClosed);
+}
+
+// Output -1 on two MIDI systems at once: the one that fails under a note is
+// said once, and the other played the note, so closing ends it there.
+TEST_F(OutputTest, OnTwoSystemsTheOneLeftPlaysOnAndEndsItsNotes) {
+    LoopbackBackend jack;
+    AllSystemsBackend both(midi, jack);
+    MIDIOutput joined(both, ui);
+    joined.onError = port.onError;
+    joined.setDeviceID(-1);
+    joined.setAction(ActionOpen);
+    jack.fail("", {ErrorSystemStopped, "The JACK server has stopped."});
+    jack.failSend = {ErrorSendFailed, "not sent"};
+    joined.send(144, 60, 100);
+    ui.runPending();
+    EXPECT_EQ(joined.State(), StateOpen);
+    midi.clearSent();
+    joined.setAction(ActionClose);
+    EXPECT_EQ(midi.sentBytes(), (Bytes{{0x90, 60, 0}}));
+    EXPECT_EQ(errorCodes(), std::vector<std::int16_t>{ErrorSystemStopped});
 }
 
 // The whole system stopping takes both ports; it is said once, by the port
