@@ -23,7 +23,12 @@ constexpr std::chrono::milliseconds probeWait{200};
 }  // namespace
 
 JackPeer::JackPeer(const std::string& name, const std::string& properties) {
-    client_ = openJackClient(name.c_str(), JackOptions(JackNoStartServer | JackUseExactName), properties);
+    // A peer of this name that the test before closed may still be leaving:
+    // PipeWire frees the name a little after the close has returned.
+    eventually([&] {
+        client_ = openJackClient(name.c_str(), JackOptions(JackNoStartServer | JackUseExactName), properties);
+        return client_ != nullptr;
+    });
     if (!client_) throw std::runtime_error("no JACK server took the peer " + name);
     keys_ = jack_port_register(client_, "keys", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     synth_ = jack_port_register(client_, "synth", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
