@@ -13,10 +13,13 @@
 #include "../Spread.h"
 #include "../Text.h"
 #include "ports/MIDIInput.h"
+#include "ports/AllSystemsBackend.h"
 #include "ports/MIDIOutput.h"
 #include "ports/alsa/AlsaBackend.h"
 #include "ports/alsa/SequencerClient.h"
 #include "ports/alsa/TimedSender.h"
+#include "ports/jack/JackBackend.h"
+#include "support/JackServer.h"
 #include "support/Collectors.h"
 #include "support/ManualUiThread.h"
 #include "support/alsa/SequencerPeer.h"
@@ -197,6 +200,37 @@ std::vector<Row> thru(AlsaBackend& backend, SequencerPeer& peer) {
     };
 }
 
+// What a running JACK server adds while idle: the program's client on it too,
+// the input on the peer's keyboard (and JACK's "Marovane In"), the output -1
+// ("Marovane Out" on both systems).
+std::vector<Row> idleOnBothSystems(AlsaBackend& backend, SequencerPeer& peer) {
+    testing::JackServer server;
+    server.SetUp();
+    const std::string label = "Idle with a jackd (dummy, 64 frames) too, over 10 s: CPU, ";
+    if (!testing::JackServer::unavailable().empty())
+        return {{label + "not measured", testing::JackServer::unavailable()}};
+    const CpuMeter jackdAlone;
+    std::this_thread::sleep_for(idleTime);
+    std::vector<Row> rows{{label + "jackd alone", jackdAlone.read()}};
+    {
+        JackBackend jack;
+        AllSystemsBackend midi(backend, jack);
+        testing::ManualUiThread ui;
+        MIDIInput input(midi, ui);
+        MIDIOutput output(midi, ui);
+        open(input, midi.inputDevices(), peer.keys());
+        output.setDeviceID(-1);
+        output.setAction(ActionOpen);
+        input.setAction(ActionStart);
+        while (peer.queueRuns("Marovane")) std::this_thread::sleep_for(100ms);
+        const CpuMeter both;
+        std::this_thread::sleep_for(idleTime);
+        rows.push_back({label + "ports started on both systems", both.read()});
+    }
+    server.TearDown();
+    return rows;
+}
+
 std::string now() {
     const std::time_t time = std::time(nullptr);
     char date[32];
@@ -242,6 +276,7 @@ int main(int argc, char** argv) {
         for (auto& row : bench::steps(backend, peer, period, scheduled)) rows.push_back(std::move(row));
     }
     for (auto& row : bench::thru(backend, peer)) rows.push_back(std::move(row));
+    for (auto& row : bench::idleOnBothSystems(backend, peer)) rows.push_back(std::move(row));
 
     PortError error;
     const auto client = SequencerClient::open(error);
