@@ -100,6 +100,12 @@ void SequencerClient::setUp() {
     id_ = snd_seq_client_id(seq_);
     check(id_, "number the client");
     check(snd_seq_set_client_pool_output(seq_, poolEvents), "size the output pool");
+    // Every scheduled event that leaves frees a cell of the output pool, and
+    // the kernel wakes whatever polls the handle (the reader, which waits for
+    // input only) whenever the pool then has its room free: with the whole
+    // pool as the room, once when the queue has let everything go, not at
+    // every note.
+    check(snd_seq_set_client_pool_output_room(seq_, poolEvents), "size the output room");
     check(snd_seq_set_client_pool_input(seq_, poolEvents), "size the input pool");
     check(snd_seq_set_input_buffer_size(seq_, poolEvents * sizeof(snd_seq_event_t)), "size the input buffer");
     in_ = makePort(seq_, inPortName, writable);

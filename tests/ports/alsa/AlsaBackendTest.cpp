@@ -404,6 +404,36 @@ TEST_F(AlsaBackendTest, ClosingAnOutputSendsWhatWaitsAtOnce) {
     EXPECT_FALSE(peer_.connected(ownOut, peer_.synth()));
 }
 
+// How often this process's thread of that name has slept and been woken.
+long wakeUps(const std::string& thread) {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm"), status(task.path() / "status");
+        std::string line;
+        if (!std::getline(comm, line) || line != thread) continue;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::stol(line.substr(24));
+        }
+    }
+    return -1;
+}
+
+// A scheduled message that leaves frees room in the client's output pool, and
+// freed room wakes every poll on the client's handle: the reader, which polls
+// for input, sleeps on while the notes play.
+TEST_F(AlsaBackendTest, ScheduledNotesLeaveWithoutWakingTheReader) {
+    auto output = backend_.openOutput(listedOutput(peer_.synth()), changes_);
+    ASSERT_TRUE(output.connection) << output.error.text;
+    const long before = wakeUps("ALSA reader");
+    ASSERT_GE(before, 0);
+    const auto start = Clock::now();
+    for (int step = 0; step < 20; ++step) {
+        const auto velocity = static_cast<unsigned char>(step % 2 == 0 ? 100 : 0);
+        ASSERT_EQ(output.connection->send({0x90, 60, velocity}, start + step * 5ms).code, 0);
+    }
+    ASSERT_EQ(peer_.waitFor(20).size(), 20U);
+    EXPECT_LT(wakeUps("ALSA reader") - before, 5);
+}
+
 // A running queue wakes the kernel at every beat of its high-resolution
 // timer: the back end's runs only from a scheduled message until at most two
 // seconds after the last, and plays on time when it is set going again.
